@@ -1,0 +1,6 @@
+#include "fear/fear_state.h"
+#include "host/handler_entries.h"
+
+// Every (re)initialisation of the game starts the plugin's counters afresh,
+// whether or not the plugin is switched on.
+extern "C" void ResetOnNewGame() { ResetCounters(); }

@@ -1,0 +1,27 @@
+#include "host/log.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "fear/fear_state.h"
+#include "host/module_entry.h"
+
+void LogLine(const char* text) {
+    HANDLE file = CreateFileW(logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
+    WriteFile(file, "\r\n", 2, &written, nullptr);
+    CloseHandle(file);
+}
+
+void LogCounts(const char* tag) {
+    char line[160] = {};
+    const GangRecord* g = fearState.gangs;
+    snprintf(line, sizeof line, "%s Triads=%u Leone=%u Cartel=%u Yardies=%u", tag, g[0].kills, g[1].kills,
+             g[2].kills, g[3].kills);
+    LogLine(line);
+}

@@ -1,0 +1,31 @@
+// The validated settings, read from the INI file next to the module.
+#pragma once
+
+#include <cstdint>
+
+struct Settings {
+    bool Enabled;
+    bool EnableFear;
+    bool EnableRetaliation;
+    bool EnableNotifications;
+    bool PreserveMissions;
+    bool DiagnosticLog;
+    uint32_t stageKills[3];             // Stage1Kills, Stage2Kills, KillsRequired
+    uint32_t TickMs;
+    uint32_t retaliationMs;             // RetaliationSeconds x 1000
+    float stageSpawnMultiplier[3];      // Stage1SpawnMultiplier, Stage2SpawnMultiplier, SpawnMultiplier
+    float FearRadius;
+    float DisengageRadius;
+};
+
+extern Settings settings;
+
+enum FearStage : int { kStageWeakened = 0, kStageLosingGround = 1, kStageBroken = 2 };
+
+inline uint32_t Stage1Kills() { return settings.stageKills[kStageWeakened]; }
+inline uint32_t Stage2Kills() { return settings.stageKills[kStageLosingGround]; }
+inline uint32_t KillsRequired() { return settings.stageKills[kStageBroken]; }
+
+// Reads all sixteen keys again; missing or bad values take their defaults.
+void LoadSettings();
+bool ReadBoolSetting(const wchar_t* key);
