@@ -1,9 +1,60 @@
+// Hook 2: damage the player deals to members of hostile gangs is marked on
+// the victim's tracking record, so that the fear pass can let it hit back.
+#include "fear/fear_state.h"
 #include "host/handler_entries.h"
 #include "host/hook_engine.h"
+#include "settings/settings.h"
 
-extern "C" bool DamageIsPlayers(host::HostPed*, host::HostEntity*) { return false; }
+using namespace host;
 
-uint8_t __thiscall MarkPlayerDamage(host::HostPed* victim, host::HostEntity* attacker, uint32_t weapon, float amount,
+namespace {
+
+struct ResolvedVictim {
+    int slot;  // -1: not a living pedestrian of the pool
+    PedTrack* track;
+};
+
+ResolvedVictim ResolveVictim(const HostPed* victim) {
+    const int slot = FindPedSlot(victim);
+    if (slot < 0) return {-1, nullptr};
+    const uint8_t status = PedPool()->status[slot];
+    if (status & kPoolSlotFree) return {-1, nullptr};
+    return {slot, &RefreshPedTrack(slot, status)};
+}
+
+bool IsPlayer(const HostEntity* attacker) {
+    if (attacker == reinterpret_cast<HostEntity*>(FindPlayerPed())) return true;
+    return attacker == FindPlayerEntity();
+}
+
+}  // namespace
+
+// The entry stub's pre-check: false sends the call to the host method untouched.
+extern "C" bool DamageIsPlayers(HostPed* victim, HostEntity* attacker) {
+    if (!fearState.active || !attacker || !settings.Enabled) return false;
+    if (!IsPlayer(attacker)) return false;
+    if (ResolveVictim(victim).slot < 0) return false;
+    if (GangOfPedType(victim->pedType) < 0 || !IsPedTypeHostile(victim->pedType)) return false;
+    return victim->controllable == 1;
+}
+
+uint8_t __thiscall MarkPlayerDamage(HostPed* victim, HostEntity* attacker, uint32_t weapon, float amount,
                                     uint32_t bodyPart, uint32_t flag) {
-    return Trampoline<host::PedDamageFn>(kHookPedDamage)(victim, attacker, weapon, amount, bodyPart, flag);
+    const PedDamageFn hostMethod = Trampoline<PedDamageFn>(kHookPedDamage);
+    const ResolvedVictim before = ResolveVictim(victim);
+    if (before.slot < 0) return hostMethod(victim, attacker, weapon, amount, bodyPart, flag);
+    // The host may free the slot, or hand it to someone else, during the call:
+    // only the same occupant (same stamp) is marked.
+    const uint32_t stampBefore = before.track->stamp;
+    const float valueBefore = victim->health + victim->armour;
+
+    const uint8_t result = hostMethod(victim, attacker, weapon, amount, bodyPart, flag);
+
+    const ResolvedVictim after = ResolveVictim(victim);
+    if (after.slot != before.slot || after.track->stamp != stampBefore) return result;
+    if (valueBefore > victim->health + victim->armour) {
+        after.track->playerDamaged = true;
+        after.track->damageTime = GameClock();
+    }
+    return result;
 }

@@ -162,7 +162,7 @@ inline T& At(uintptr_t address) {
 }
 
 inline HostPoolHeader* PedPool() { return At<HostPoolHeader*>(kPedPoolPointer); }
-inline HostPedType* PedTypeRecord(uint32_t pedType) { return At<HostPedType*[1]>(kPedTypeTable)[pedType]; }
+inline HostPedType* PedTypeRecord(uint32_t pedType) { return reinterpret_cast<HostPedType**>(kPedTypeTable)[pedType]; }
 inline uint32_t GameClock() { return At<uint32_t>(kGameClock); }
 inline uint8_t PlayerIndex() { return At<uint8_t>(kPlayerIndex); }
 inline const HostPlayerRecord* PlayerRecords() { return reinterpret_cast<const HostPlayerRecord*>(kPlayerRecords); }
@@ -170,6 +170,8 @@ inline uint32_t MissionFlagOffset() { return At<uint32_t>(kMissionFlagOffset); }
 inline uint32_t ScriptVariable(uint32_t byteOffset) { return At<uint32_t>(kScriptVariables + byteOffset); }
 inline const char* SavedFilePath() { return reinterpret_cast<const char*>(kSavedFilePath); }
 inline const char* LoadFilePath() { return reinterpret_cast<const char*>(kLoadFilePath); }
+// The save routine's object keeps its status in its first 32-bit word: 0 after a good save.
+inline uint32_t SaveStatus(const void* saver) { return *static_cast<const uint32_t*>(saver); }
 inline uint32_t LanguageWord() { return At<uint32_t>(kLanguage); }
 inline int32_t ScreenWidth() { return At<int32_t>(kScreenWidth); }
 inline int32_t ScreenHeight() { return At<int32_t>(kScreenHeight); }

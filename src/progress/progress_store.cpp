@@ -1,8 +1,184 @@
+#include "progress/progress_store.h"
+
+#include <windows.h>
+
+#include <cwchar>
+#include <cwctype>
+
 #include "host/handler_entries.h"
 #include "host/hook_engine.h"
+#include "host/log.h"
+#include "host/module_entry.h"
+#include "progress/save_fingerprint.h"
+#include "settings/settings.h"
 
-uint8_t __thiscall SaveProgress(void* saver, uint32_t argument) {
-    return Trampoline<host::SaveGameFn>(kHookSaveGame)(saver, argument);
+namespace {
+
+constexpr wchar_t kStateKey[] = L"StateV2";
+constexpr wchar_t kCountsKey[] = L"Counts";
+constexpr uint32_t kMilestoneStep = 25;
+constexpr int kLongestCountDigits = 10;
+constexpr DWORD kLongestStateValue = kStateChars - 2;  // 255 means the value did not fit
+
+constexpr char kSaveReadError[] = "SAVE ERROR: could not read the completed game save.";
+constexpr char kSaveWriteError[] = "SAVE ERROR: could not write mod progress.";
+constexpr char kLoadWarning[] = "LOAD WARNING: save fingerprint unavailable. Mod counters start at zero.";
+
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+// One number of "StateV2": digits only, no blank or sign before it.
+bool ReadStateNumber(const wchar_t*& cursor, uint32_t& value) {
+    if (!IsDigit(*cursor)) return false;
+    wchar_t* end = nullptr;
+    const unsigned long number = wcstoul(cursor, &end, 10);  // an overflow reads as ULONG_MAX
+    if (number > kKillCeiling) return false;
+    value = number;
+    cursor = end;
+    return true;
 }
 
-uint8_t __cdecl LoadProgress() { return Trampoline<host::LoadGameFn>(kHookLoadGame)(); }
+bool MarksWithinKills(const GangProgress& gang) {
+    if (gang.milestone % kMilestoneStep != 0 || gang.milestone > gang.kills) return false;
+    for (uint32_t mark : gang.announced) {
+        if (mark > gang.kills) return false;
+    }
+    return true;
+}
+
+// One number of "Counts": blanks before it are skipped, as the old writer's
+// readers did. A sign, or a digit run that a C runtime would wrap into
+// another value, refuses the line.
+bool ReadCountNumber(const wchar_t*& cursor, uint32_t& value) {
+    while (iswspace(*cursor)) ++cursor;
+    uint64_t number = 0;
+    int digits = 0;
+    for (; IsDigit(*cursor); ++cursor) {
+        if (++digits > kLongestCountDigits) return false;
+        number = number * 10 + static_cast<uint32_t>(*cursor - L'0');
+    }
+    if (digits == 0 || number > kKillCeiling) return false;
+    value = static_cast<uint32_t>(number);
+    return true;
+}
+
+void StoreProgress(const GangProgress (&progress)[kGangCount]) {
+    for (int g = 0; g < kGangCount; ++g) {
+        GangRecord& gang = fearState.gangs[g];
+        gang.kills = progress[g].kills;
+        gang.milestone = progress[g].milestone;
+        for (int s = 0; s < 3; ++s) gang.announced[s] = progress[g].announced[s];
+    }
+}
+
+bool ReadStoredState(const wchar_t* section, GangProgress (&progress)[kGangCount]) {
+    wchar_t text[kStateChars] = {};
+    const DWORD length = GetPrivateProfileStringW(section, kStateKey, L"", text, kStateChars, progressPath);
+    return length >= 1 && length <= kLongestStateValue && ParseStateV2(text, progress);
+}
+
+bool ReadStoredCounts(const wchar_t* section, GangProgress (&progress)[kGangCount]) {
+    wchar_t text[kStateChars] = {};
+    GetPrivateProfileStringW(section, kCountsKey, L"", text, kStateChars, progressPath);
+    uint32_t kills[kGangCount];
+    if (!ParseCounts(text, kills)) return false;
+    for (int g = 0; g < kGangCount; ++g) progress[g] = ProgressFromKills(kills[g]);
+    return true;
+}
+
+void RestoreProgress(const wchar_t* section) {
+    GangProgress progress[kGangCount] = {};
+    if (ReadStoredState(section, progress) || ReadStoredCounts(section, progress)) StoreProgress(progress);
+}
+
+bool WriteProgress(const wchar_t* section) {
+    wchar_t text[kStateChars];
+    return FormatStateV2(text) && WritePrivateProfileStringW(section, kStateKey, text, progressPath);
+}
+
+}  // namespace
+
+bool FormatStateV2(wchar_t (&text)[kStateChars]) {
+    wmemset(text, 0, kStateChars);
+    int used = 0;
+    for (const GangRecord& gang : fearState.gangs) {
+        const int room = kStateChars - used;
+        const int written = swprintf(text + used, room, L"%u,%u,%u,%u,%u,", gang.kills, gang.milestone,
+                                     gang.announced[0], gang.announced[1], gang.announced[2]);
+        if (written < 0 || written >= room) return false;
+        used += written;
+    }
+    text[used - 1] = L'\0';  // the comma after the last number
+    return true;
+}
+
+bool ParseStateV2(const wchar_t* text, GangProgress (&progress)[kGangCount]) {
+    GangProgress parsed[kGangCount] = {};
+    const wchar_t* cursor = text;
+    for (int g = 0; g < kGangCount; ++g) {
+        uint32_t field[5];
+        for (int i = 0; i < 5; ++i) {
+            if (!ReadStateNumber(cursor, field[i])) return false;
+            const bool lastOfValue = g == kGangCount - 1 && i == 4;
+            if (*cursor != (lastOfValue ? L'\0' : L',')) return false;
+            if (!lastOfValue) ++cursor;
+        }
+        parsed[g] = GangProgress{field[0], field[1], {field[2], field[3], field[4]}};
+        if (!MarksWithinKills(parsed[g])) return false;
+    }
+    for (int g = 0; g < kGangCount; ++g) progress[g] = parsed[g];
+    return true;
+}
+
+bool ParseCounts(const wchar_t* text, uint32_t (&kills)[kGangCount]) {
+    uint32_t parsed[kGangCount];
+    const wchar_t* cursor = text;
+    for (int g = 0; g < kGangCount; ++g) {
+        if (!ReadCountNumber(cursor, parsed[g])) return false;
+        const wchar_t separator = g == kGangCount - 1 ? L'\0' : L',';
+        if (*cursor != separator) return false;
+        ++cursor;
+    }
+    for (int g = 0; g < kGangCount; ++g) kills[g] = parsed[g];
+    return true;
+}
+
+GangProgress ProgressFromKills(uint32_t kills) {
+    GangProgress gang{kills, kills - kills % kMilestoneStep, {0, 0, 0}};
+    for (int s = 0; s < 3; ++s) {
+        const uint32_t threshold = settings.stageKills[s];
+        gang.announced[s] = kills >= threshold ? threshold : 0;
+    }
+    return gang;
+}
+
+uint8_t __thiscall SaveProgress(void* saver, uint32_t argument) {
+    const uint8_t result = Trampoline<host::SaveGameFn>(kHookSaveGame)(saver, argument);
+    if (result == 0 || !saver || host::SaveStatus(saver) != 0) return result;
+    wchar_t key[kFingerprintChars] = {};
+    if (!SaveFingerprint(host::SavedFilePath(), key)) {
+        LogLine(kSaveReadError);
+        return result;
+    }
+    if (WriteProgress(key)) {
+        LogCounts("SAVED");
+    } else {
+        LogLine(kSaveWriteError);
+    }
+    return result;
+}
+
+uint8_t __cdecl LoadProgress() {
+    wchar_t key[kFingerprintChars] = {};
+    // Taken before the host reads the file, whatever its load will say.
+    const bool fingerprinted = SaveFingerprint(host::LoadFilePath(), key);
+    const uint8_t result = Trampoline<host::LoadGameFn>(kHookLoadGame)();
+    if (result == 0) return result;
+    ResetCounters();
+    if (fingerprinted) {
+        RestoreProgress(key);
+    } else {
+        LogLine(kLoadWarning);
+    }
+    LogCounts("LOADED");
+    return result;
+}

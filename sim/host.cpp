@@ -1,0 +1,247 @@
+// The host's code: the eight hooked routines' original first bytes followed
+// by a short continuation that undoes them and jumps to the simulator's own
+// routine, and jumps at the addresses of the routines the plugin calls.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "host_routines.h"
+#include "sim.h"
+#include "world.h"
+
+namespace sim {
+
+RoutineLog routines;
+std::vector<std::string> trace;
+
+namespace {
+
+struct SiteCode {
+    uint32_t address;
+    std::vector<uint8_t> bytes;  // original bytes + undo; the jump to the tail follows
+    const void* tail;
+};
+
+std::vector<SiteCode> siteCodes;
+
+void WriteJump(uint8_t* at, const void* target) {
+    at[0] = 0xE9;
+    const uint32_t displacement = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(target) -
+                                                        (reinterpret_cast<uintptr_t>(at) + 5));
+    memcpy(at + 1, &displacement, 4);
+}
+
+void WriteSite(const SiteCode& code) {
+    uint8_t* at = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(code.address));
+    memcpy(at, code.bytes.data(), code.bytes.size());
+    WriteJump(at + code.bytes.size(), code.tail);
+}
+
+std::vector<uint8_t> Le32(uint32_t value) {
+    return {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
+}
+
+std::vector<uint8_t> Concat(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> all;
+    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+void BuildSiteCodes() {
+    using V = std::vector<uint8_t>;
+    // The call at 0x48C850 is relative: E8 CB 5E 00 00 reaches 0x492720.
+    siteCodes = {
+        {addr::SiteWorldUpdate, V{0xE8, 0xCB, 0x5E, 0x00, 0x00}, reinterpret_cast<const void*>(&SimWorldUpdate)},
+        {addr::SiteKillCredit, V{0x66, 0x83, 0x3D, 0xB4, 0xCC, 0x95, 0x00, 0x01},
+         reinterpret_cast<const void*>(&SimKillCredit)},
+        {addr::SitePedDamage, V{0xD9, 0x05, 0xB8, 0x9A, 0x5F, 0x00, /* fstp st(0) */ 0xDD, 0xD8},
+         reinterpret_cast<const void*>(&SimPedDamage)},
+        {addr::SiteZoneInfo, V{0x53, 0x56, 0x57, 0x83, 0xEC, 0x10, /* add esp,0x10; pop edi/esi/ebx */ 0x83, 0xC4,
+                               0x10, 0x5F, 0x5E, 0x5B},
+         reinterpret_cast<const void*>(&SimZoneInfo)},
+        {addr::SiteGameInit, V{0x31, 0xC0, 0xC7, 0x05, 0x50, 0x2C, 0x8E, 0x00, 0x00, 0x00, 0x00, 0x00},
+         reinterpret_cast<const void*>(&SimGameInit)},
+        {addr::SiteSaveGame, V{0x53, 0x56, 0x55, 0x89, 0xCE, /* pop ebp/esi/ebx */ 0x5D, 0x5E, 0x5B},
+         reinterpret_cast<const void*>(&SimSaveGame)},
+        {addr::SiteLoadGame, V{0x55, 0x89, 0xE5, 0x56, 0x57, /* pop edi/esi/ebp */ 0x5F, 0x5E, 0x5D},
+         reinterpret_cast<const void*>(&SimLoadGame)},
+        {addr::SiteRenderFrame, V{0x53, 0x56, 0x55, 0x83, 0xEC, 0x68, /* add esp,0x68; pop ebp/esi/ebx */ 0x83, 0xC4,
+                                  0x68, 0x5D, 0x5E, 0x5B},
+         reinterpret_cast<const void*>(&SimRenderFrame)},
+        // 0x492720 records the ECX and EDX it was entered with.
+        {addr::WorldUpdateInner,
+         Concat({V{0x89, 0x0D}, Le32(reinterpret_cast<uintptr_t>(&routines.innerEcx)), V{0x89, 0x15},
+                 Le32(reinterpret_cast<uintptr_t>(&routines.innerEdx))}),
+         reinterpret_cast<const void*>(&SimWorldUpdateInner)},
+    };
+}
+
+void PlaceRoutines() {
+    PlaceJump(addr::FindPlayerPed, reinterpret_cast<const void*>(&SimFindPlayerPed));
+    PlaceJump(addr::FindPlayerEntity, reinterpret_cast<const void*>(&SimFindPlayerEntity));
+    PlaceJump(addr::PedFrightTest, reinterpret_cast<const void*>(&SimPedFrightTest));
+    PlaceJump(addr::PedClearOrder, reinterpret_cast<const void*>(&SimPedClearOrder));
+    PlaceJump(addr::PedGiveOrder, reinterpret_cast<const void*>(&SimPedGiveOrder));
+    PlaceJump(addr::PedWalkAway, reinterpret_cast<const void*>(&SimPedWalkAway));
+    PlaceJump(addr::RasterCreate, reinterpret_cast<const void*>(&SimRasterCreate));
+    PlaceJump(addr::RasterLock, reinterpret_cast<const void*>(&SimRasterLock));
+    PlaceJump(addr::RasterUnlock, reinterpret_cast<const void*>(&SimRasterUnlock));
+    PlaceJump(addr::RasterDestroy, reinterpret_cast<const void*>(&SimRasterDestroy));
+    PlaceJump(addr::RenderStateGet, reinterpret_cast<const void*>(&SimRenderStateGet));
+    PlaceJump(addr::RenderStateSet, reinterpret_cast<const void*>(&SimRenderStateSet));
+    PlaceJump(addr::ScreenDepth2D, reinterpret_cast<const void*>(&SimScreenDepth2D));
+    PlaceJump(addr::DrawPrimitive2D, reinterpret_cast<const void*>(&SimDrawPrimitive2D));
+}
+
+bool WindowUsable() {
+    MEMORY_BASIC_INFORMATION info = {};
+    if (!VirtualQuery(reinterpret_cast<void*>(0x420000), &info, sizeof info)) return false;
+    return info.State == MEM_COMMIT &&
+           (info.Protect & (PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY | PAGE_READWRITE | PAGE_WRITECOPY));
+}
+
+}  // namespace
+
+void PlaceJump(uint32_t address, const void* target) {
+    WriteJump(reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(address)), target);
+}
+
+void InstallHost() {
+    if (!WindowUsable()) {
+        fprintf(stderr, "simulated host: the window 0x420000..0x982000 is not ours; run under quellhost.exe\n");
+        ExitProcess(3);
+    }
+    BuildSiteCodes();
+    for (const SiteCode& code : siteCodes) WriteSite(code);
+    PlaceRoutines();
+    routines = RoutineLog{};
+    ResetWorld();
+}
+
+bool SitesPristine() {
+    for (const SiteCode& code : siteCodes) {
+        const uint8_t* at = reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(code.address));
+        if (memcmp(at, code.bytes.data(), code.bytes.size()) != 0) return false;
+        uint8_t jump[5];
+        WriteJump(jump, code.tail);
+        // The jump is position-relative: compare it as it would be written in place.
+        const uint32_t displacement = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(code.tail) -
+                                                            (code.address + code.bytes.size() + 5));
+        if (at[code.bytes.size()] != 0xE9 || memcmp(at + code.bytes.size() + 1, &displacement, 4) != 0) return false;
+    }
+    return true;
+}
+
+std::vector<uint8_t> ReadBytes(uint32_t address, uint32_t count) {
+    const uint8_t* at = reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(address));
+    return std::vector<uint8_t>(at, at + count);
+}
+
+namespace {
+uint8_t* HeaderField(uint32_t peOffset) {
+    uint8_t* base = reinterpret_cast<uint8_t*>(0x400000);
+    const uint32_t lfanew = *reinterpret_cast<uint32_t*>(base + 0x3C);
+    DWORD old = 0;
+    VirtualProtect(base, 0x1000, PAGE_READWRITE, &old);
+    return base + lfanew + peOffset;
+}
+}  // namespace
+
+void SetHeaderTimeDateStamp(uint32_t value) { memcpy(HeaderField(8), &value, 4); }
+void SetHeaderSizeOfImage(uint32_t value) { memcpy(HeaderField(0x50), &value, 4); }
+
+void Trace(const char* format, ...) {
+    char line[512];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    trace.emplace_back(line);
+}
+
+void RunFrame() {
+    const CallResult update = CallHost(addr::SiteWorldUpdate, {}, false);
+    const CallResult draw = CallHost(addr::SiteRenderFrame, {}, false);
+    if (!update.registersKept || !update.stackBalanced || !draw.registersKept || !draw.stackBalanced) {
+        Trace("host: register or stack discipline broken in a frame");
+    }
+}
+
+void __cdecl SimWorldUpdate() { ++routines.runs[0]; }
+void __cdecl SimWorldUpdateInner() { ++routines.innerRuns; }
+
+// ------------------------------------------------------------ CallHost
+struct CallBlock {
+    uint32_t address, ecx, edx, argCount;
+    uint32_t args[8];
+    uint32_t eax, ebx, esi, edi, ebp, esp, savedEsp;
+};
+static_assert(offsetof(CallBlock, args) == 16 && offsetof(CallBlock, eax) == 48 &&
+                  offsetof(CallBlock, savedEsp) == 72,
+              "offsets used by SimCallRaw");
+
+}  // namespace sim
+
+extern "C" sim::CallBlock simCallBlock;
+sim::CallBlock simCallBlock;
+extern "C" void SimCallRaw();
+
+asm(R"(
+    .intel_syntax noprefix
+    .text
+    .globl _SimCallRaw
+_SimCallRaw:
+    push ebp
+    push ebx
+    push esi
+    push edi
+    mov [_simCallBlock + 72], esp
+    mov ecx, [_simCallBlock + 12]
+1:  test ecx, ecx
+    jz 2f
+    push dword ptr [_simCallBlock + 12 + ecx * 4]
+    dec ecx
+    jmp 1b
+2:  mov ebx, 0xB0B0B0B0
+    mov esi, 0x51515151
+    mov edi, 0xD1D1D1D1
+    mov ebp, 0xBEBEBEBE
+    mov ecx, [_simCallBlock + 4]
+    mov edx, [_simCallBlock + 8]
+    call dword ptr [_simCallBlock]
+    mov [_simCallBlock + 48], eax
+    mov [_simCallBlock + 52], ebx
+    mov [_simCallBlock + 56], esi
+    mov [_simCallBlock + 60], edi
+    mov [_simCallBlock + 64], ebp
+    mov [_simCallBlock + 68], esp
+    mov esp, [_simCallBlock + 72]
+    pop edi
+    pop esi
+    pop ebx
+    pop ebp
+    ret
+    .att_syntax prefix
+)");
+
+namespace sim {
+
+CallResult CallHost(uint32_t address, std::initializer_list<uint32_t> args, bool calleePops, uint32_t ecx,
+                    uint32_t edx) {
+    simCallBlock = CallBlock{};
+    simCallBlock.address = address;
+    simCallBlock.ecx = ecx;
+    simCallBlock.edx = edx;
+    for (uint32_t arg : args) simCallBlock.args[simCallBlock.argCount++] = arg;
+    SimCallRaw();
+    const CallBlock& b = simCallBlock;
+    CallResult result;
+    result.eax = b.eax;
+    result.registersKept = b.ebx == 0xB0B0B0B0 && b.esi == 0x51515151 && b.edi == 0xD1D1D1D1 && b.ebp == 0xBEBEBEBE;
+    const uint32_t expectedEsp = calleePops ? b.savedEsp : b.savedEsp - 4 * b.argCount;
+    result.stackBalanced = b.esp == expectedEsp;
+    return result;
+}
+
+}  // namespace sim

@@ -1,0 +1,110 @@
+// The simulated host: GTA III 1.0's memory as the plugin sees it, inside the
+// window 0x420000..0x982000 that quellhost.exe keeps for it. Written from the
+// plugin's documented view of the game, independently of the plugin's own
+// headers, so that a wrong address or offset in the plugin shows up here.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// ------------------------------------------------------------ fixed addresses
+namespace addr {
+constexpr uint32_t PedPoolPointer = 0x8F2C60;
+constexpr uint32_t PedTypeTable = 0x941594;
+constexpr uint32_t GameClock = 0x885B48;
+constexpr uint32_t PlayerIndex = 0x95CD61;
+constexpr uint32_t PlayerRecords = 0x9413C8;   // 316 bytes each, state byte first
+constexpr uint32_t MissionFlagOffset = 0x8F1B64;
+constexpr uint32_t ScriptVariables = 0x74B248;
+constexpr uint32_t SavedFilePath = 0x8E2CBC;
+constexpr uint32_t LoadFilePath = 0x9403C4;
+constexpr uint32_t Language = 0x941238;
+constexpr uint32_t ScreenWidth = 0x8F436C;
+constexpr uint32_t ScreenHeight = 0x8F4370;
+constexpr uint32_t Gate0 = 0x8F5AE9, Gate1 = 0x95CD7C, Gate2 = 0x95CDB1;
+
+// Hook sites and the routine site 0 calls.
+constexpr uint32_t SiteWorldUpdate = 0x48C850, WorldUpdateInner = 0x492720;
+constexpr uint32_t SiteKillCredit = 0x420F60;
+constexpr uint32_t SitePedDamage = 0x4EA420;
+constexpr uint32_t SiteZoneInfo = 0x4B6FB0;
+constexpr uint32_t SiteGameInit = 0x4AAC60;
+constexpr uint32_t SiteSaveGame = 0x591EC0;
+constexpr uint32_t SiteLoadGame = 0x590A00;
+constexpr uint32_t SiteRenderFrame = 0x509030;
+
+// Routines the plugin calls.
+constexpr uint32_t FindPlayerPed = 0x4A1150, FindPlayerEntity = 0x4A10C0;
+constexpr uint32_t PedFrightTest = 0x4C5700, PedClearOrder = 0x4D82C0, PedGiveOrder = 0x4D83E0,
+                   PedWalkAway = 0x4D2750;
+constexpr uint32_t RasterCreate = 0x5AD930, RasterLock = 0x5AD9D0, RasterUnlock = 0x5AD6F0,
+                   RasterDestroy = 0x5AD780;
+constexpr uint32_t RenderStateGet = 0x5A4410, RenderStateSet = 0x5A43C0, ScreenDepth2D = 0x5A43A0,
+                   DrawPrimitive2D = 0x5A4430;
+}  // namespace addr
+
+// Pedestrian object layout (1520 bytes).
+namespace ped {
+constexpr uint32_t Size = 1520;
+constexpr uint32_t X = 0x34, Y = 0x38, Z = 0x3C;
+constexpr uint32_t Engage = 0x156, OrderFlags = 0x157, Controllable = 0x160, Order = 0x164,
+                   OrderTarget = 0x16C, Threat = 0x188, State = 0x224, Health = 0x2C0, Armour = 0x2C4,
+                   Vehicle = 0x310, InVehicle = 0x314, PedType = 0x32C;
+}  // namespace ped
+
+template <typename T>
+inline T& Mem(uint32_t address) { return *reinterpret_cast<T*>(static_cast<uintptr_t>(address)); }
+template <typename T>
+inline T& Field(void* object, uint32_t offset) { return *reinterpret_cast<T*>(static_cast<uint8_t*>(object) + offset); }
+
+// ------------------------------------------------------------ the host
+// Writes the original bytes of the eight sites with their continuations, the
+// routine stubs, and an empty world. Call before the plugin is loaded.
+void InstallHost();
+// True when the eight sites hold exactly the bytes InstallHost wrote.
+bool SitesPristine();
+// Bytes at a host address, for checks.
+std::vector<uint8_t> ReadBytes(uint32_t address, uint32_t count);
+// Writes a 5-byte jump at `address` to `target`.
+void PlaceJump(uint32_t address, const void* target);
+// The host executable's header fields the plugin recognises the game by.
+void SetHeaderTimeDateStamp(uint32_t value);
+void SetHeaderSizeOfImage(uint32_t value);
+
+// ------------------------------------------------------------ calling the host's routines
+// Calls code at `address` as the game would: the given ECX/EDX and stack
+// arguments, marked values in EBX, ESI, EDI and EBP. Afterwards it reports
+// whether the callee-saved registers survived and the stack came back as the
+// convention requires (callee removes its arguments when calleePops).
+struct CallResult {
+    uint32_t eax;
+    bool registersKept;
+    bool stackBalanced;
+};
+CallResult CallHost(uint32_t address, std::initializer_list<uint32_t> args, bool calleePops,
+                    uint32_t ecx = 0xC0C0C0C0, uint32_t edx = 0xD0D0D0D0);
+
+// One host frame: the world update (hook 0) then the frame drawing (hook 7),
+// both entered at their sites with the register checks of CallHost.
+void RunFrame();
+
+// What the host routines behind the eight sites saw: how often each ran in
+// full, and the ECX/EDX that reached the routine at 0x492720.
+struct RoutineLog {
+    int runs[8];
+    int innerRuns;
+    uint32_t innerEcx, innerEdx;
+};
+extern RoutineLog routines;
+
+// ------------------------------------------------------------ the trace
+// One line per thing the plugin did to the world (orders, densities, notices,
+// log lines...). quellsim prints it; tests search it.
+void Trace(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
+extern std::vector<std::string> trace;
+
+}  // namespace sim

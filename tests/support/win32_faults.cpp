@@ -1,0 +1,239 @@
+#include "support/win32_faults.h"
+
+#include <set>
+
+namespace faults {
+
+void (*afterReadFile)(HANDLE, DWORD);
+
+namespace {
+
+struct ApiState {
+    int calls;
+    int failAt;
+    bool failAfter;
+};
+
+ApiState states[kApiCount];
+const wchar_t* moduleFileName;
+HMODULE mainModule;
+std::set<HGDIOBJ>& liveGdi() {
+    static std::set<HGDIOBJ> objects;
+    return objects;
+}
+std::set<void*>& liveBlocks() {
+    static std::set<void*> blocks;
+    return blocks;
+}
+
+bool ShouldFail(Api api) {
+    ApiState& s = states[api];
+    ++s.calls;
+    if (s.failAt <= 0) return false;
+    return s.calls == s.failAt || (s.failAfter && s.calls > s.failAt);
+}
+
+template <typename Fn>
+Fn Real(const char* dll, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(dll), name)));
+}
+#define REAL(dll, name) static const auto real = Real<decltype(&name##Fake)>(dll, #name)
+
+LPVOID WINAPI VirtualAllocFake(LPVOID address, SIZE_T size, DWORD type, DWORD protection) {
+    REAL("kernel32.dll", VirtualAlloc);
+    if (ShouldFail(kVirtualAlloc)) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    LPVOID block = real(address, size, type, protection);
+    if (block && !address) liveBlocks().insert(block);
+    return block;
+}
+
+BOOL WINAPI VirtualProtectFake(LPVOID address, SIZE_T size, DWORD protection, PDWORD old) {
+    REAL("kernel32.dll", VirtualProtect);
+    if (ShouldFail(kVirtualProtect)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return real(address, size, protection, old);
+}
+
+BOOL WINAPI VirtualFreeFake(LPVOID address, SIZE_T size, DWORD type) {
+    REAL("kernel32.dll", VirtualFree);
+    if (ShouldFail(kVirtualFree)) return FALSE;
+    if (type == MEM_RELEASE) liveBlocks().erase(address);
+    return real(address, size, type);
+}
+
+BOOL WINAPI FlushInstructionCacheFake(HANDLE process, LPCVOID address, SIZE_T size) {
+    REAL("kernel32.dll", FlushInstructionCache);
+    if (ShouldFail(kFlushInstructionCache)) return FALSE;
+    return real(process, address, size);
+}
+
+DWORD WINAPI GetModuleFileNameWFake(HMODULE module, LPWSTR buffer, DWORD size) {
+    REAL("kernel32.dll", GetModuleFileNameW);
+    if (ShouldFail(kGetModuleFileNameW)) return 0;
+    if (!moduleFileName) return real(module, buffer, size);
+    const DWORD length = static_cast<DWORD>(lstrlenW(moduleFileName));
+    if (size == 0) return 0;
+    if (length >= size) {  // truncated, terminated, the size returned, as Windows does
+        lstrcpynW(buffer, moduleFileName, static_cast<int>(size));
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return size;
+    }
+    lstrcpyW(buffer, moduleFileName);
+    return length;
+}
+
+HMODULE WINAPI GetModuleHandleWFake(LPCWSTR name) {
+    REAL("kernel32.dll", GetModuleHandleW);
+    if (ShouldFail(kGetModuleHandleW)) return nullptr;
+    if (!name && mainModule) return mainModule;
+    return real(name);
+}
+
+HANDLE WINAPI CreateFileWFake(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                              DWORD disposition, DWORD flags, HANDLE templateFile) {
+    REAL("kernel32.dll", CreateFileW);
+    if (ShouldFail(kCreateFileW)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return real(name, access, share, security, disposition, flags, templateFile);
+}
+
+HANDLE WINAPI CreateFileAFake(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                              DWORD disposition, DWORD flags, HANDLE templateFile) {
+    REAL("kernel32.dll", CreateFileA);
+    if (ShouldFail(kCreateFileA)) {
+        SetLastError(ERROR_SHARING_VIOLATION);
+        return INVALID_HANDLE_VALUE;
+    }
+    return real(name, access, share, security, disposition, flags, templateFile);
+}
+
+BOOL WINAPI ReadFileFake(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped) {
+    REAL("kernel32.dll", ReadFile);
+    if (ShouldFail(kReadFile)) {
+        SetLastError(ERROR_READ_FAULT);
+        return FALSE;
+    }
+    const BOOL ok = real(file, buffer, toRead, read, overlapped);
+    if (ok && afterReadFile) afterReadFile(file, read ? *read : 0);
+    return ok;
+}
+
+BOOL WINAPI GetFileSizeExFake(HANDLE file, PLARGE_INTEGER size) {
+    REAL("kernel32.dll", GetFileSizeEx);
+    if (ShouldFail(kGetFileSizeEx)) return FALSE;
+    return real(file, size);
+}
+
+BOOL WINAPI WritePrivateProfileStringWFake(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR file) {
+    REAL("kernel32.dll", WritePrivateProfileStringW);
+    if (ShouldFail(kWritePrivateProfileStringW)) return FALSE;
+    return real(section, key, value, file);
+}
+
+HDC WINAPI CreateCompatibleDCFake(HDC dc) {
+    REAL("gdi32.dll", CreateCompatibleDC);
+    if (ShouldFail(kCreateCompatibleDC)) return nullptr;
+    HDC created = real(dc);
+    if (created) liveGdi().insert(created);
+    return created;
+}
+
+HFONT WINAPI CreateFontWFake(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                             DWORD underline, DWORD strikeOut, DWORD charset, DWORD outPrecision,
+                             DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, LPCWSTR face) {
+    REAL("gdi32.dll", CreateFontW);
+    if (ShouldFail(kCreateFontW)) return nullptr;
+    HFONT font = real(height, width, escapement, orientation, weight, italic, underline, strikeOut, charset,
+                      outPrecision, clipPrecision, quality, pitchAndFamily, face);
+    if (font) liveGdi().insert(font);
+    return font;
+}
+
+HGDIOBJ WINAPI SelectObjectFake(HDC dc, HGDIOBJ object) {
+    REAL("gdi32.dll", SelectObject);
+    if (ShouldFail(kSelectObject)) return nullptr;
+    return real(dc, object);
+}
+
+int WINAPI DrawTextWFake(HDC dc, LPCWSTR text, int length, LPRECT rect, UINT format) {
+    REAL("user32.dll", DrawTextW);
+    if (ShouldFail(kDrawTextW)) return 0;
+    return real(dc, text, length, rect, format);
+}
+
+HBITMAP WINAPI CreateDIBSectionFake(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                                    DWORD offset) {
+    REAL("gdi32.dll", CreateDIBSection);
+    if (ShouldFail(kCreateDIBSection)) {
+        if (bits) *bits = nullptr;
+        return nullptr;
+    }
+    HBITMAP bitmap = real(dc, info, usage, bits, section, offset);
+    if (bitmap) liveGdi().insert(bitmap);
+    return bitmap;
+}
+
+BOOL WINAPI DeleteObjectFake(HGDIOBJ object) {
+    REAL("gdi32.dll", DeleteObject);
+    if (ShouldFail(kDeleteObject)) return FALSE;
+    liveGdi().erase(object);
+    return real(object);
+}
+
+BOOL WINAPI DeleteDCFake(HDC dc) {
+    REAL("gdi32.dll", DeleteDC);
+    if (ShouldFail(kDeleteDC)) return FALSE;
+    liveGdi().erase(dc);
+    return real(dc);
+}
+
+}  // namespace
+
+void FailCall(Api api, int nth) { states[api] = ApiState{0, nth, false}; }
+void FailFrom(Api api, int nth) { states[api] = ApiState{0, nth, true}; }
+
+void Clear() {
+    for (ApiState& s : states) s = ApiState{};
+    moduleFileName = nullptr;
+    mainModule = nullptr;
+    afterReadFile = nullptr;
+}
+
+int Calls(Api api) { return states[api].calls; }
+void OverrideModuleFileName(const wchar_t* path) { moduleFileName = path; }
+void OverrideMainModule(HMODULE module) { mainModule = module; }
+int LiveGdiObjects() { return static_cast<int>(liveGdi().size()); }
+int LiveAllocations() { return static_cast<int>(liveBlocks().size()); }
+
+}  // namespace faults
+
+// The import pointers the plugin's code calls through.
+#define QB_IMPORT(name, decorated) \
+    extern "C" void* qbImport_##name asm("__imp__" decorated); \
+    void* qbImport_##name = reinterpret_cast<void*>(&faults::name##Fake)
+
+QB_IMPORT(VirtualAlloc, "VirtualAlloc@16");
+QB_IMPORT(VirtualProtect, "VirtualProtect@16");
+QB_IMPORT(VirtualFree, "VirtualFree@12");
+QB_IMPORT(FlushInstructionCache, "FlushInstructionCache@12");
+QB_IMPORT(GetModuleFileNameW, "GetModuleFileNameW@12");
+QB_IMPORT(GetModuleHandleW, "GetModuleHandleW@4");
+QB_IMPORT(CreateFileW, "CreateFileW@28");
+QB_IMPORT(CreateFileA, "CreateFileA@28");
+QB_IMPORT(ReadFile, "ReadFile@20");
+QB_IMPORT(GetFileSizeEx, "GetFileSizeEx@8");
+QB_IMPORT(WritePrivateProfileStringW, "WritePrivateProfileStringW@16");
+QB_IMPORT(CreateCompatibleDC, "CreateCompatibleDC@4");
+QB_IMPORT(CreateFontW, "CreateFontW@56");
+QB_IMPORT(SelectObject, "SelectObject@8");
+QB_IMPORT(DrawTextW, "DrawTextW@20");
+QB_IMPORT(CreateDIBSection, "CreateDIBSection@24");
+QB_IMPORT(DeleteObject, "DeleteObject@4");
+QB_IMPORT(DeleteDC, "DeleteDC@4");

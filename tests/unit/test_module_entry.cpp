@@ -1,0 +1,204 @@
+// Start-up and unload: the side files' names, host recognition by the six
+// header fields, the READY and DISABLED lines and the hooks' life.
+#include <gtest/gtest.h>
+
+#include <cwchar>
+
+#include "fear/fear_state.h"
+#include "host/hook_engine.h"
+#include "host/module_entry.h"
+#include "settings/settings.h"
+#include "sim.h"
+#include "support/test_files.h"
+#include "support/win32_faults.h"
+
+namespace {
+
+constexpr char kReady[] = "Quellbrand 0.4.4 READY: GTA III 1.0 x86, eight hooks.";
+constexpr char kDisabled[] = "Quellbrand DISABLED: unsupported executable or hook conflict.";
+const HMODULE kModule = reinterpret_cast<HMODULE>(0x10000000);
+
+int PatchedSites() {
+    int patched = 0;
+    for (const HookSite& hook : hookSites) patched += sim::Mem<uint8_t>(hook.site) == 0xE9;
+    return patched;
+}
+
+// Writes a value into the host executable's in-memory header and puts the
+// old one back when the test ends.
+class HeaderPatch {
+public:
+    HeaderPatch(uint32_t offset, uint32_t value, int width) : at_(reinterpret_cast<uint8_t*>(0x400000) + offset), width_(width) {
+        DWORD old = 0;
+        VirtualProtect(at_, 4, PAGE_READWRITE, &old);
+        memcpy(saved_, at_, width_);
+        memcpy(at_, &value, width_);
+    }
+    ~HeaderPatch() { memcpy(at_, saved_, width_); }
+
+private:
+    uint8_t* at_;
+    int width_;
+    uint8_t saved_[4];
+};
+
+uint32_t PeOffset() { return sim::Mem<uint32_t>(0x40003C); }
+
+class ModuleEntry : public testing::Test {
+protected:
+    std::wstring folder = testfiles::NewFolder(L"entry");
+    std::wstring module = folder + L"\\Quellbrand.asi";
+
+    void SetUp() override {
+        sim::InstallHost();
+        InitFearState();
+        settings = Settings{};
+        faults::Clear();
+        for (wchar_t* path : {settingsPath, progressPath, logPath}) wmemset(path, 0, kPathChars);
+        faults::OverrideModuleFileName(module.c_str());
+    }
+    void TearDown() override {
+        faults::Clear();
+        DetachModule(nullptr);
+        RemoveHooks();
+    }
+    std::vector<std::string> Log() const { return testfiles::ReadLines(folder + L"\\Quellbrand.log"); }
+    void WriteSettings(const std::string& lines) {
+        testfiles::WriteFile(folder + L"\\Quellbrand.ini", "[Morwenstal]\r\n" + lines);
+    }
+};
+
+TEST_F(ModuleEntry, AcceptedHostGetsItsHooksAndTheReadyLine) {
+    WriteSettings("KillsRequired=50\r\n");
+    const DWORD before = GetTickCount();
+    AttachModule(kModule);
+    EXPECT_TRUE(fearState.active);
+    EXPECT_EQ(8, PatchedSites());
+    EXPECT_EQ(std::vector<std::string>{kReady}, Log());
+    EXPECT_EQ(50u, KillsRequired());
+    EXPECT_GE(fearState.lastReloadTime - before, 0u);
+    EXPECT_LE(fearState.lastReloadTime - before, 5000u);
+    EXPECT_EQ(folder + L"\\Quellbrand.ini", std::wstring(settingsPath));
+    EXPECT_EQ(folder + L"\\Quellbrand-saves.ini", std::wstring(progressPath));
+    EXPECT_EQ(folder + L"\\Quellbrand.log", std::wstring(logPath));
+}
+
+TEST_F(ModuleEntry, DynamicUnloadRestoresTheSitesOnceAndSilently) {
+    AttachModule(kModule);
+    DetachModule(nullptr);
+    EXPECT_FALSE(fearState.active);
+    EXPECT_TRUE(sim::SitesPristine());
+    faults::Clear();
+    DetachModule(nullptr);  // a second notification does nothing
+    EXPECT_EQ(0, faults::Calls(faults::kVirtualProtect));
+    EXPECT_EQ(std::vector<std::string>{kReady}, Log());
+}
+
+TEST_F(ModuleEntry, ProcessExitLeavesThePatchedBytes) {
+    AttachModule(kModule);
+    DetachModule(reinterpret_cast<LPVOID>(1));
+    EXPECT_TRUE(fearState.active);
+    EXPECT_EQ(8, PatchedSites());
+}
+
+TEST_F(ModuleEntry, PathLengthRules) {
+    // 239 characters in all are accepted, 240 are not.
+    const std::wstring stem = folder + L"\\";
+    const std::wstring longest = stem + std::wstring(239 - stem.size() - 4, L'q') + L".asi";
+    ASSERT_EQ(239u, longest.size());
+    faults::OverrideModuleFileName(longest.c_str());
+    AttachModule(kModule);
+    EXPECT_EQ(longest.substr(0, 235) + L"-saves.ini", std::wstring(progressPath));
+    EXPECT_TRUE(fearState.active);
+    DetachModule(nullptr);
+
+    for (wchar_t* path : {settingsPath, progressPath, logPath}) wmemset(path, 0, kPathChars);
+    const std::wstring tooLong = stem + std::wstring(240 - stem.size() - 4, L'q') + L".asi";
+    faults::OverrideModuleFileName(tooLong.c_str());
+    AttachModule(kModule);
+    EXPECT_EQ(0, settingsPath[0]);
+    EXPECT_FALSE(fearState.active);
+    EXPECT_EQ(0, PatchedSites());
+}
+
+TEST_F(ModuleEntry, NoModulePathOrNoDotMeansInert) {
+    faults::FailCall(faults::kGetModuleFileNameW, 1);
+    AttachModule(kModule);
+    EXPECT_EQ(0, settingsPath[0]);
+
+    const std::wstring noDot = folder + L"\\plugin";
+    ASSERT_EQ(std::wstring::npos, noDot.find(L'.'));
+    faults::OverrideModuleFileName(noDot.c_str());
+    AttachModule(kModule);
+    EXPECT_EQ(0, settingsPath[0]);
+    EXPECT_EQ(0, PatchedSites());
+    EXPECT_FALSE(testfiles::Exists(folder + L"\\plugin.log"));
+}
+
+TEST_F(ModuleEntry, TheLastDotOfTheWholePathCutsTheName) {
+    const std::wstring dotted = folder + L"\\GTA.III";
+    CreateDirectoryW(dotted.c_str(), nullptr);
+    const std::wstring plugin = dotted + L"\\plugin";
+    faults::OverrideModuleFileName(plugin.c_str());
+    AttachModule(kModule);
+    EXPECT_EQ(folder + L"\\GTA.ini", std::wstring(settingsPath));
+    EXPECT_EQ(folder + L"\\GTA-saves.ini", std::wstring(progressPath));
+    EXPECT_EQ(folder + L"\\GTA.log", std::wstring(logPath));
+    EXPECT_EQ(std::vector<std::string>{kReady}, testfiles::ReadLines(folder + L"\\GTA.log"));
+}
+
+TEST_F(ModuleEntry, EachHeaderTestRefusesTheHostOnItsOwn) {
+    WriteSettings("KillsRequired=40\r\n");
+    struct Case {
+        const char* what;
+        uint32_t offset;
+        uint32_t value;
+        int width;
+    };
+    const Case cases[] = {
+        {"DOS signature", 0, 0x5A4E, 2},
+        {"PE signature", PeOffset(), 0x00004551, 4},
+        {"machine", PeOffset() + 4, 0x8664, 2},
+        {"time stamp", PeOffset() + 8, 0x3CCECE15, 4},
+        {"image size", PeOffset() + 0x50, 0x583000, 4},
+    };
+    for (const Case& c : cases) {
+        testfiles::Remove(folder + L"\\Quellbrand.log");
+        settings = Settings{};
+        {
+            HeaderPatch patch(c.offset, c.value, c.width);
+            AttachModule(kModule);
+        }
+        EXPECT_FALSE(fearState.active) << c.what;
+        EXPECT_TRUE(sim::SitesPristine()) << c.what;
+        EXPECT_EQ(std::vector<std::string>{kDisabled}, Log()) << c.what;
+        EXPECT_EQ(40u, KillsRequired()) << c.what;  // the settings are read all the same
+    }
+
+    testfiles::Remove(folder + L"\\Quellbrand.log");
+    faults::OverrideMainModule(reinterpret_cast<HMODULE>(0x500000));
+    AttachModule(kModule);
+    EXPECT_FALSE(fearState.active);
+    EXPECT_EQ(std::vector<std::string>{kDisabled}, Log());
+    EXPECT_TRUE(sim::SitesPristine());
+}
+
+TEST_F(ModuleEntry, ForeignBytesAtASiteWriteTwoLines) {
+    sim::Mem<uint8_t>(0x4B6FB0) = 0xE9;
+    AttachModule(kModule);
+    EXPECT_FALSE(fearState.active);
+    EXPECT_EQ((std::vector<std::string>{"DISABLED: code signature mismatch at 004B6FB0.", kDisabled}), Log());
+    EXPECT_EQ(0xE8, sim::Mem<uint8_t>(0x48C850));  // sites before it untouched
+    EXPECT_EQ(1, PatchedSites());                   // only the foreign byte
+}
+
+TEST_F(ModuleEntry, AFailedInstallationIsRefusedAndRolledBack) {
+    faults::FailCall(faults::kVirtualProtect, 8 + 2 * 5 + 1);  // while patching site 5
+    AttachModule(kModule);
+    EXPECT_FALSE(fearState.active);
+    EXPECT_TRUE(sim::SitesPristine());
+    EXPECT_EQ(0, faults::LiveAllocations());
+    EXPECT_EQ(std::vector<std::string>{kDisabled}, Log());
+}
+
+}  // namespace

@@ -1,0 +1,164 @@
+// Settings read through the real GetPrivateProfileStringW from real INI files.
+#include <gtest/gtest.h>
+
+#include <cwchar>
+
+#include "host/module_entry.h"
+#include "settings/settings.h"
+#include "support/test_files.h"
+
+namespace {
+
+class SettingsFile : public testing::Test {
+protected:
+    std::wstring path = testfiles::NewFolder(L"settings") + L"\\Quellbrand.ini";
+
+    void SetUp() override { wcsncpy(settingsPath, path.c_str(), kPathChars - 1); }
+    void TearDown() override { wmemset(settingsPath, 0, kPathChars); }
+
+    void Load(const std::string& lines) {
+        testfiles::WriteFile(path, "[Morwenstal]\r\n" + lines);
+        LoadSettings();
+    }
+};
+
+TEST_F(SettingsFile, NoFileGivesEveryDefault) {
+    LoadSettings();
+    EXPECT_TRUE(settings.Enabled && settings.EnableFear && settings.EnableRetaliation &&
+                settings.EnableNotifications && settings.PreserveMissions && settings.DiagnosticLog);
+    EXPECT_EQ(300u, KillsRequired());
+    EXPECT_EQ(100u, Stage1Kills());
+    EXPECT_EQ(200u, Stage2Kills());
+    EXPECT_EQ(0.75f, settings.stageSpawnMultiplier[0]);
+    EXPECT_EQ(0.5f, settings.stageSpawnMultiplier[1]);
+    EXPECT_EQ(0.25f, settings.stageSpawnMultiplier[2]);
+    EXPECT_EQ(20.0f, settings.FearRadius);
+    EXPECT_EQ(45.0f, settings.DisengageRadius);
+    EXPECT_EQ(150u, settings.TickMs);
+    EXPECT_EQ(8000u, settings.retaliationMs);
+}
+
+TEST_F(SettingsFile, BooleansAcceptOnlyTheirSpellingsAndDefaultToOn) {
+    Load("Enabled=FALSE\r\nEnableFear=0\r\nEnableRetaliation=no\r\nEnableNotifications=False\r\n"
+         "PreserveMissions=1\r\nDiagnosticLog=\r\n");
+    EXPECT_FALSE(settings.Enabled);
+    EXPECT_FALSE(settings.EnableFear);
+    EXPECT_TRUE(settings.EnableRetaliation);  // misspelt: the feature stays on
+    EXPECT_FALSE(settings.EnableNotifications);
+    EXPECT_TRUE(settings.PreserveMissions);
+    EXPECT_TRUE(settings.DiagnosticLog);
+    EXPECT_FALSE(ReadBoolSetting(L"Enabled"));
+    EXPECT_TRUE(ReadBoolSetting(L"NoSuchKey"));
+}
+
+TEST_F(SettingsFile, KillsRequiredIsBoundedAndDrivesTheStages) {
+    Load("KillsRequired=2\r\n");
+    EXPECT_EQ(3u, KillsRequired());
+    EXPECT_EQ(1u, Stage1Kills());
+    EXPECT_EQ(2u, Stage2Kills());
+
+    Load("KillsRequired=3\r\nStage1Kills=50\r\nStage2Kills=60\r\n");
+    EXPECT_EQ(1u, Stage1Kills());
+    EXPECT_EQ(2u, Stage2Kills());
+
+    Load("KillsRequired=5000000\r\n");
+    EXPECT_EQ(1000000u, KillsRequired());
+    Load("KillsRequired=abc\r\n");
+    EXPECT_EQ(300u, KillsRequired());
+    Load("KillsRequired=99999999999999999999\r\n");  // saturates, then bounded
+    EXPECT_EQ(1000000u, KillsRequired());
+    Load("KillsRequired=-7\r\n");
+    EXPECT_EQ(3u, KillsRequired());
+}
+
+TEST_F(SettingsFile, StageThresholdRules) {
+    Load("Stage1Kills=-5\r\n");
+    EXPECT_EQ(1u, Stage1Kills());
+    Load("Stage2Kills=50\r\n");
+    EXPECT_EQ(101u, Stage2Kills());  // not above Stage1Kills: one above it
+    Load("Stage1Kills=250\r\n");
+    EXPECT_EQ(250u, Stage1Kills());
+    EXPECT_EQ(200u, Stage2Kills());  // a missing key keeps its default below the first
+    Load("Stage1Kills=250\r\nStage2Kills=abc\r\n");
+    EXPECT_EQ(200u, Stage2Kills());
+    Load("Stage1Kills=400\r\nStage2Kills=500\r\n");
+    EXPECT_EQ(298u, Stage1Kills());
+    EXPECT_EQ(299u, Stage2Kills());
+    Load("KillsRequired=150\r\n");
+    EXPECT_EQ(100u, Stage1Kills());
+    EXPECT_EQ(149u, Stage2Kills());  // the default 200 is cut below KillsRequired
+}
+
+TEST_F(SettingsFile, IntegersWithTrailingTextOrOtherNotationsAreRefused) {
+    Load("KillsRequired=300 ; comment\r\nTickMs=0x64\r\nRetaliationSeconds=5s\r\n");
+    EXPECT_EQ(300u, KillsRequired());
+    EXPECT_EQ(150u, settings.TickMs);
+    EXPECT_EQ(8000u, settings.retaliationMs);
+    Load("KillsRequired=  400\r\n");  // leading blanks are skipped (and trimmed by the reader)
+    EXPECT_EQ(400u, KillsRequired());
+}
+
+TEST_F(SettingsFile, TickAndRetaliationBounds) {
+    Load("TickMs=10\r\nRetaliationSeconds=0\r\n");
+    EXPECT_EQ(50u, settings.TickMs);
+    EXPECT_EQ(1000u, settings.retaliationMs);
+    Load("TickMs=1000\r\nRetaliationSeconds=120\r\n");
+    EXPECT_EQ(1000u, settings.TickMs);
+    EXPECT_EQ(60000u, settings.retaliationMs);
+    Load("TickMs=999\r\nRetaliationSeconds=-3\r\n");
+    EXPECT_EQ(999u, settings.TickMs);
+    EXPECT_EQ(1000u, settings.retaliationMs);
+}
+
+TEST_F(SettingsFile, MultipliersFallBackAndStayOrdered) {
+    Load("SpawnMultiplier=0.9\r\n");
+    EXPECT_EQ(0.9f, settings.stageSpawnMultiplier[0]);
+    EXPECT_EQ(0.9f, settings.stageSpawnMultiplier[1]);
+    EXPECT_EQ(0.9f, settings.stageSpawnMultiplier[2]);
+    Load("SpawnMultiplier=1.5\r\nStage2SpawnMultiplier=0.01\r\nStage1SpawnMultiplier=nan\r\n");
+    EXPECT_EQ(0.25f, settings.stageSpawnMultiplier[2]);
+    EXPECT_EQ(0.25f, settings.stageSpawnMultiplier[1]);  // 0.01 accepted, then raised to SpawnMultiplier
+    EXPECT_EQ(0.75f, settings.stageSpawnMultiplier[0]);
+    Load("SpawnMultiplier=0.01\r\n");
+    EXPECT_EQ(0.01f, settings.stageSpawnMultiplier[2]);  // the bound itself, in single precision
+    Load("SpawnMultiplier=0.009\r\nStage1SpawnMultiplier=0.5x\r\nStage2SpawnMultiplier=1e-1\r\n");
+    EXPECT_EQ(0.25f, settings.stageSpawnMultiplier[2]);
+    EXPECT_EQ(0.25f, settings.stageSpawnMultiplier[1]);  // 0.1 raised to 0.25
+    EXPECT_EQ(0.75f, settings.stageSpawnMultiplier[0]);
+}
+
+TEST_F(SettingsFile, RadiiFallBackAndKeepTheirDistance) {
+    Load("FearRadius=60\r\n");
+    EXPECT_EQ(60.0f, settings.FearRadius);
+    EXPECT_EQ(65.0f, settings.DisengageRadius);
+    Load("FearRadius=120\r\nDisengageRadius=4\r\n");
+    EXPECT_EQ(20.0f, settings.FearRadius);
+    EXPECT_EQ(45.0f, settings.DisengageRadius);
+    Load("FearRadius=2\r\nDisengageRadius=150\r\n");
+    EXPECT_EQ(2.0f, settings.FearRadius);
+    EXPECT_EQ(150.0f, settings.DisengageRadius);
+    Load("FearRadius=inf\r\n");
+    EXPECT_EQ(20.0f, settings.FearRadius);
+}
+
+TEST_F(SettingsFile, ValuesAreCutAt31Characters) {
+    // 31 characters are read; the 32nd is lost, so 31 zeros and a 5 read as 0.
+    Load("KillsRequired=" + std::string(31, '0') + "5\r\n");
+    EXPECT_EQ(3u, KillsRequired());
+    Load("KillsRequired=" + std::string(28, '0') + "500\r\n");
+    EXPECT_EQ(500u, KillsRequired());
+}
+
+TEST_F(SettingsFile, ReloadReturnsADeletedKeyToItsDefault) {
+    Load("KillsRequired=50\r\nEnabled=0\r\nFearRadius=30\r\n");
+    ASSERT_EQ(50u, KillsRequired());
+    Load("FearRadius=30\r\n");
+    EXPECT_EQ(300u, KillsRequired());
+    EXPECT_TRUE(settings.Enabled);
+    EXPECT_EQ(30.0f, settings.FearRadius);
+    testfiles::Remove(path);
+    LoadSettings();
+    EXPECT_EQ(20.0f, settings.FearRadius);
+}
+
+}  // namespace
