@@ -24,6 +24,7 @@ namespace {
 constexpr char kSaveMagic[8] = {'G', 'T', 'A', '3', 'S', 'I', 'M', '1'};
 constexpr size_t kSaveMinimumBytes = 5000;  // more than one 4096-byte read
 constexpr uint32_t kPathBytes = 260;
+constexpr size_t kSerialOffset = 20;  // after the magic, clock, frames and mission offset
 constexpr uint32_t kSaverPending = 0xFFFFFFFF;
 constexpr uint32_t kSaverFailed = 2;
 constexpr uint32_t kGangOffsets[4] = {zone::Triads, zone::Leone, zone::Cartel, zone::Yardies};
@@ -38,6 +39,7 @@ uint32_t seenArgument;
 bool seenSaver;
 uint32_t lastLoadedClock;
 int savesWritten;
+uint32_t gameSerial;  // which game the world belongs to: raised by each new game
 uint8_t zoneRecord[kZoneRecordBytes];
 
 // ---------------------------------------------------------------- save files
@@ -61,13 +63,15 @@ uint64_t Fnv1a(const std::vector<uint8_t>& bytes) {
 }
 
 // What the game would write: its clock and frame count, the mission flag,
-// and every pedestrian in the pool, padded with a stream of the content.
+// which game this is, and every pedestrian in the pool, padded with a stream
+// of the content.
 std::vector<uint8_t> SaveContent() {
     std::vector<uint8_t> bytes;
     Append(bytes, kSaveMagic, sizeof kSaveMagic);
     AppendValue(bytes, Clock());
     AppendValue(bytes, static_cast<uint32_t>(routines.runs[0]));
     AppendValue(bytes, Mem<uint32_t>(addr::MissionFlagOffset));
+    AppendValue(bytes, gameSerial);
     for (int slot = 0; slot < kPoolSlots; ++slot) {
         const uint8_t status = SlotStatus(slot);
         AppendValue(bytes, status);
@@ -251,7 +255,20 @@ SaveFailure ParseSaveFailure(const std::string& word) {
     return SaveFailure::None;
 }
 
-void UseGameFolderForSaves() { SetSaveFolder(Narrow(GameFolder()) + "\\saves"); }
+// A script's saves live in the game folder; each run starts without any.
+void UseGameFolderForSaves() {
+    static bool emptied = false;
+    SetSaveFolder(Narrow(GameFolder()) + "\\saves");
+    if (emptied) return;
+    emptied = true;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((saveFolder + "\\GTA3sf*.b").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        DeleteFileA((saveFolder + "\\" + found.cFileName).c_str());
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
 
 }  // namespace
 
@@ -298,7 +315,10 @@ void __cdecl SimZoneInfo(uint32_t index, uint8_t* record) {
 // ---------------------------------------------------------------- new game
 CallResult StartNewGame() { return CallHost(addr::SiteGameInit, {}, false); }
 
-void __cdecl SimGameInit() { ++routines.runs[4]; }
+void __cdecl SimGameInit() {
+    ++routines.runs[4];
+    ++gameSerial;
+}
 
 // ---------------------------------------------------------------- saves
 void SetSaveFolder(const std::string& folder) { saveFolder = folder; }
@@ -358,6 +378,7 @@ uint8_t __cdecl SimLoadGame() {
     if (bytes.size() < sizeof kSaveMagic + 4 || memcmp(bytes.data(), kSaveMagic, sizeof kSaveMagic) != 0) return 0;
     memcpy(&lastLoadedClock, bytes.data() + sizeof kSaveMagic, 4);
     SetClock(lastLoadedClock);
+    if (bytes.size() >= kSerialOffset + 4) memcpy(&gameSerial, bytes.data() + kSerialOffset, 4);
     return 1;
 }
 
@@ -376,6 +397,7 @@ void ResetSaveRoutines() {
     saveFailure = SaveFailure::None;
     loadFailure = false;
     lastLoadedClock = 0;
+    gameSerial = 0;
 }
 
 bool RunSaveCommand(const std::vector<std::string>& words) {

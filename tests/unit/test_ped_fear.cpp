@@ -21,6 +21,7 @@ protected:
 
     // One world tick, a second of game time after the last.
     void Tick() {
+        HoldSettings();
         sim::AdvanceClock(1000);
         sim::trace.clear();
         FearTick();

@@ -1,0 +1,96 @@
+// The shipped Quellbrand.asi loaded into the simulated host as an ASI loader
+// loads it: start-up, frames through the hooked routines, unload.
+#include <gtest/gtest.h>
+
+#include "sim.h"
+#include "support/plugin_session.h"
+#include "support/test_files.h"
+#include "world.h"
+
+namespace {
+
+constexpr char kReady[] = "Quellbrand 0.4.4 READY: GTA III 1.0 x86, eight hooks.";
+constexpr char kDisabled[] = "Quellbrand DISABLED: unsupported executable or hook conflict.";
+
+class Startup : public testing::Test {
+protected:
+    void SetUp() override { sim::InstallHost(); }
+    void TearDown() override {
+        sim::SetHeaderTimeDateStamp(0x3CCECE14);
+        sim::SetHeaderSizeOfImage(0x582000);
+    }
+};
+
+TEST_F(Startup, LoadsPatchesRunsFramesAndRestoresOnUnload) {
+    PluginSession session(L"startup");
+    ASSERT_TRUE(session.Load());
+    EXPECT_EQ(std::vector<std::string>{kReady}, session.LogLines());
+    EXPECT_EQ(8, PatchedSiteCount());
+
+    sim::routines = sim::RoutineLog{};
+    for (int frame = 0; frame < 20; ++frame) {
+        sim::AdvanceClock(50);
+        const sim::CallResult update = sim::CallHost(sim::addr::SiteWorldUpdate, {}, false, 0xAAAA5555, 0x5555AAAA);
+        const sim::CallResult draw = sim::CallHost(sim::addr::SiteRenderFrame, {}, false);
+        ASSERT_TRUE(update.registersKept && update.stackBalanced && draw.registersKept && draw.stackBalanced);
+    }
+    EXPECT_EQ(20, sim::routines.runs[0]);
+    EXPECT_EQ(20, sim::routines.innerRuns);
+    EXPECT_EQ(20, sim::routines.runs[7]);
+    EXPECT_EQ(0xAAAA5555u, sim::routines.innerEcx);
+    EXPECT_EQ(0x5555AAAAu, sim::routines.innerEdx);
+
+    session.Unload();
+    EXPECT_TRUE(sim::SitesPristine());
+    EXPECT_EQ(0, PatchedSiteCount());
+    // Unloading writes nothing; the frames wrote the world's first lines only.
+    const std::vector<std::string> lines = session.LogLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(kReady, lines.front());
+    for (const std::string& line : lines) EXPECT_EQ(std::string::npos, line.find("<no CRLF>")) << line;
+}
+
+TEST_F(Startup, ReadsItsSettingsFileFromItsOwnFolder) {
+    PluginSession session(L"startup-ini");
+    session.WriteSettings("Enabled=0\r\n");
+    ASSERT_TRUE(session.Load());
+    EXPECT_EQ(std::vector<std::string>{kReady}, session.LogLines());
+    EXPECT_EQ(8, PatchedSiteCount());  // hooks go in whatever the settings say
+    session.Unload();
+    EXPECT_TRUE(sim::SitesPristine());
+}
+
+TEST_F(Startup, AnotherBuildOfTheGameIsRefusedAndLeftAlone) {
+    sim::SetHeaderTimeDateStamp(0x3CCECE15);
+    PluginSession session(L"startup-build");
+    ASSERT_TRUE(session.Load());
+    EXPECT_EQ(std::vector<std::string>{kDisabled}, session.LogLines());
+    EXPECT_TRUE(sim::SitesPristine());
+    sim::routines = sim::RoutineLog{};
+    sim::RunFrame();
+    EXPECT_EQ(1, sim::routines.runs[0]);
+    session.Unload();
+    EXPECT_TRUE(sim::SitesPristine());
+}
+
+TEST_F(Startup, ForeignBytesAtTheZoneRoutineAreRefusedWithTheirAddress) {
+    sim::Mem<uint8_t>(sim::addr::SiteZoneInfo) = 0xE9;
+    const std::vector<uint8_t> before = sim::ReadBytes(sim::addr::SiteWorldUpdate, 16);
+    PluginSession session(L"startup-foreign");
+    ASSERT_TRUE(session.Load());
+    EXPECT_EQ((std::vector<std::string>{"DISABLED: code signature mismatch at 004B6FB0.", kDisabled}),
+              session.LogLines());
+    EXPECT_EQ(before, sim::ReadBytes(sim::addr::SiteWorldUpdate, 16));
+    EXPECT_EQ(1, PatchedSiteCount());  // only the foreign jump
+}
+
+TEST_F(Startup, ASecondLoadAfterAnUnloadStartsAgain) {
+    PluginSession first(L"startup-again");
+    ASSERT_TRUE(first.Load());
+    first.Unload();
+    ASSERT_TRUE(first.Load());
+    EXPECT_EQ((std::vector<std::string>{kReady, kReady}), first.LogLines());
+    EXPECT_EQ(8, PatchedSiteCount());
+}
+
+}  // namespace
