@@ -171,11 +171,7 @@ void __thiscall SimPedGiveOrder(uint8_t* p, int32_t order, uint8_t* target) {
 
 void __thiscall SimPedWalkAway(uint8_t* p, int32_t direction) { Trace("order ped=%d walk %d", SlotOfPed(p), direction); }
 
-}  // namespace sim
-
 // ---------------------------------------------------------------- quellsim verbs
-
-namespace sim {
 
 namespace {
 

@@ -47,6 +47,7 @@ uint32_t baselineStates[kRenderStateSlots];
 float screenDepth = kDefaultScreenDepth;
 std::vector<std::string> previousDrawLines;
 std::vector<std::string> currentDrawLines;
+size_t firstDrawHoldingPixels;
 
 void Misuse(const std::string& what) {
     renderLog.errors.push_back(what);
@@ -76,6 +77,15 @@ RasterInfo* LiveRaster(const void* address, const char* routine) {
 }
 
 bool ValidState(int32_t state) { return state >= 0 && state < kRenderStateSlots; }
+
+// Draws keep their texture's pixels for the compositor only for the last two
+// frames, so that a long run does not hold every texture it ever saw.
+void DropOldPixels(int newFrame) {
+    std::vector<DrawRecord>& draws = renderLog.draws;
+    for (; firstDrawHoldingPixels < draws.size() && draws[firstDrawHoldingPixels].frame < newFrame - 1;
+         ++firstDrawHoldingPixels)
+        draws[firstDrawHoldingPixels].pixels.reset();
+}
 
 // Every state the overlay set must be back as the host had it before the next frame.
 void CheckStatesRestored() {
@@ -119,6 +129,7 @@ void ResetRenderRoutines() {
     screenDepth = kDefaultScreenDepth;
     previousDrawLines.clear();
     currentDrawLines.clear();
+    firstDrawHoldingPixels = 0;
 }
 
 uint32_t RenderState(int32_t state) { return ValidState(state) ? states[state] : 0; }
@@ -152,6 +163,7 @@ void __cdecl SimRenderFrame() {
     ++routines.runs[7];
     CheckStatesRestored();
     ++renderLog.frame;
+    DropOldPixels(renderLog.frame);
     DrawRecord marker = {};
     marker.frame = renderLog.frame;
     marker.byHost = true;
@@ -224,6 +236,7 @@ void __cdecl SimRasterDestroy(void* raster) {
     if (!info) return;
     if (info->locked) Misuse("destroy of raster " + std::to_string(info->id) + " while locked");
     info->alive = false;
+    info->pixels.reset();  // draws of the recent frames keep their own reference
     Trace("raster %d destroy", info->id);
 }
 

@@ -31,7 +31,7 @@ struct RasterInfo {
     bool alive;
     int locks, unlocks;
     bool locked;
-    PixelStore pixels;      // stride x height bytes, 32-bit ARGB words (alpha in the top byte)
+    PixelStore pixels;      // stride x height bytes, 32-bit ARGB words (alpha in the top byte); none once destroyed
 };
 
 struct Vertex2D {
@@ -50,7 +50,7 @@ struct DrawRecord {
     std::vector<Vertex2D> vertices;
     uint32_t states[kRenderStateSlots];  // the table when the call was made
     int rasterId;              // the raster of state 1; 0 for none, -1 for an unknown or dead one
-    PixelStore pixels;         // that raster's pixels, kept for compositing
+    PixelStore pixels;         // that raster's pixels, kept for compositing during the next frame too
     int32_t textureWidth, textureHeight, textureStride;
 };
 

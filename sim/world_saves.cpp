@@ -207,15 +207,17 @@ void NeedWords(const std::vector<std::string>& words, size_t count, const char* 
 }
 
 void RunEditProgress(const std::vector<std::string>& words) {
-    NeedWords(words, 2, "edit-progress set SLOT KEY [VALUE...] | truncate BYTES | append TEXT... | delete");
+    NeedWords(words, 2, "edit-progress set SLOT KEY [VALUE...] | truncate BYTES|-BYTES | append TEXT... | delete");
     const std::string& how = words[1];
     if (how == "set") {
         NeedWords(words, 4, "edit-progress set SLOT KEY [VALUE...]");
         EditProgressKey(static_cast<int>(ParseInt(words[2])), words[3], JoinFrom(words, 4));
     } else if (how == "truncate") {
-        NeedWords(words, 3, "edit-progress truncate BYTES");
+        NeedWords(words, 3, "edit-progress truncate BYTES|-BYTES");
         std::string text = ProgressText();
-        text.resize(std::min<size_t>(text.size(), static_cast<size_t>(ParseInt(words[2]))));
+        const long bytes = ParseInt(words[2]);  // negative: that many bytes off the end
+        const size_t keep = bytes < 0 ? text.size() - std::min<size_t>(text.size(), -bytes) : bytes;
+        text.resize(std::min(text.size(), keep));
         WriteFileBytes(Narrow(ProgressFilePath()), std::vector<uint8_t>(text.begin(), text.end()));
     } else if (how == "append") {
         std::vector<std::string> lines = SplitLines(ProgressText());

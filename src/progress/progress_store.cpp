@@ -76,11 +76,13 @@ bool ReadStoredState(const wchar_t* section, GangProgress (&progress)[kGangCount
     return length >= 1 && length <= kLongestStateValue && ParseStateV2(text, progress);
 }
 
+// A line cut off by the buffer could end in a shortened number: refused like
+// an overlong "StateV2".
 bool ReadStoredCounts(const wchar_t* section, GangProgress (&progress)[kGangCount]) {
     wchar_t text[kStateChars] = {};
-    GetPrivateProfileStringW(section, kCountsKey, L"", text, kStateChars, progressPath);
+    const DWORD length = GetPrivateProfileStringW(section, kCountsKey, L"", text, kStateChars, progressPath);
     uint32_t kills[kGangCount];
-    if (!ParseCounts(text, kills)) return false;
+    if (length > kLongestStateValue || !ParseCounts(text, kills)) return false;
     for (int g = 0; g < kGangCount; ++g) progress[g] = ProgressFromKills(kills[g]);
     return true;
 }

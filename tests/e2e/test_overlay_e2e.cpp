@@ -54,7 +54,10 @@ float CentreY(const sim::DrawRecord* draw) { return (draw->vertices.at(0).y + dr
 class OverlaySession : public ::testing::Test {
 protected:
     void SetUp() override { sim::ResetWorld(64); }
-    void TearDown() override { EXPECT_TRUE(sim::renderLog.errors.empty()) << sim::renderLog.errors.front(); }
+    void TearDown() override {
+        EXPECT_TRUE(sim::renderLog.errors.empty()) << sim::renderLog.errors.front();
+        sim::routines = sim::RoutineLog{};  // ResetWorld keeps these counts; later suites expect them from zero
+    }
 };
 
 TEST_F(OverlaySession, BothNamesOfEachExportAreOneOperation) {

@@ -252,6 +252,10 @@ TEST_F(ProgressStore, StateValueTooLongForTheBufferGoesToCounts) {
     EXPECT_EQ(LoadSlot1()[0], 50u);
     Store(key, L"StateV2", tooLong);
     EXPECT_EQ(LoadSlot1()[0], 7u);
+
+    // A count line cut by the buffer would end in a shortened number.
+    Store(key, L"Counts", "0,0,0," + std::string(240, ' ') + "1234567890");
+    EXPECT_EQ(LoadSlot1(), kZeros);
 }
 
 TEST_F(ProgressStore, CountsRestoreKillsWithDerivedMarks) {
