@@ -61,6 +61,7 @@ void ResetWorld(int slotCount) {
     SetLanguage(0);
     for (int gate = 0; gate < 3; ++gate) SetOverlayGate(gate, 0);
 
+    routines = RoutineLog{};
     ResetPedRoutines();
     ResetSaveRoutines();
     ResetRenderRoutines();

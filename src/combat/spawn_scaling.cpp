@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "fear/fear_state.h"
+#include "fear/world_tick.h"
 #include "host/handler_entries.h"
 #include "host/hook_engine.h"
 #include "settings/settings.h"
@@ -9,13 +10,6 @@ namespace {
 
 constexpr int16_t kLowestDensity = 1;
 constexpr int16_t kHighestDensity = 1000;
-
-bool MissionRunning() {
-    const uint32_t offset = host::MissionFlagOffset();
-    const bool usable = offset - 1 < host::kMissionOffsetLimit && offset % 4 == 0;
-    // An offset the plugin cannot trust counts as a mission, so nothing is touched.
-    return !usable || host::ScriptVariable(offset) != 0;
-}
 
 int StageOf(uint32_t kills) {
     if (kills < Stage2Kills()) return kStageWeakened;
@@ -47,7 +41,8 @@ void __cdecl ScaleGangDensity(uint32_t zone, uint8_t* record) {
     Trampoline<host::ZoneInfoFn>(kHookZoneInfo)(zone, record);
     ++fearState.zones;
     if (!fearState.active || !record || !settings.Enabled) return;
-    if (settings.PreserveMissions && MissionRunning()) return;
+    // An unusable mission-flag offset counts as a mission: nothing is touched.
+    if (settings.PreserveMissions && !NoMissionRunning()) return;
     for (int g = 0; g < kGangCount; ++g) {
         const GangRecord& gang = fearState.gangs[g];
         if (!IsGangHostile(g) || gang.kills < Stage1Kills()) continue;

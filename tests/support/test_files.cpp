@@ -8,10 +8,12 @@ std::wstring NewFolder(const wchar_t* purpose) {
     static unsigned serial = 0;
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
-    std::wstring path = std::wstring(temp) + L"qb-" + purpose + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                        std::to_wstring(++serial);
-    CreateDirectoryW(path.c_str(), nullptr);
-    return path;
+    // Process ids repeat across runs under Wine: only a folder this call made counts.
+    for (;;) {
+        std::wstring path = std::wstring(temp) + L"qb-" + purpose + L"-" + std::to_wstring(GetCurrentProcessId()) +
+                            L"-" + std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++serial);
+        if (CreateDirectoryW(path.c_str(), nullptr)) return path;
+    }
 }
 
 bool WriteFile(const std::wstring& path, const std::string& bytes) {
