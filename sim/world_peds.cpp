@@ -33,6 +33,7 @@ uint8_t damageResult;
 int frightAnswers[kPoolSlots];
 uint8_t defaultFrightAnswer;
 int frightTests;
+bool playerLookupNull;
 
 bool IsVehicleOfSomeone(const uint8_t* target) {
     for (int slot = 0; slot < kPoolSlots; ++slot) {
@@ -94,6 +95,7 @@ void ResetPedRoutines() {
     for (int& answer : frightAnswers) answer = kNoAnswer;
     defaultFrightAnswer = 1;
     frightTests = 0;
+    playerLookupNull = false;
 }
 
 void SetNextDamageEffect(DamageEffect effect) { nextDamageEffect = effect; }
@@ -107,6 +109,7 @@ void SetFrightAnswer(int slot, uint8_t answer) {
     }
 }
 int FrightTests() { return frightTests; }
+void SetPlayerLookupNull(bool isNull) { playerLookupNull = isNull; }
 
 CallResult CreditKill(uint8_t* victim) {
     return CallHost(addr::SiteKillCredit, {static_cast<uint32_t>(reinterpret_cast<uintptr_t>(victim)), 0}, false);
@@ -138,7 +141,7 @@ uint8_t __thiscall SimPedDamage(uint8_t* victim, uint8_t* attacker, uint32_t wea
     return damageResult;
 }
 
-uint8_t* __cdecl SimFindPlayerPed() { return Player(); }
+uint8_t* __cdecl SimFindPlayerPed() { return playerLookupNull ? nullptr : Player(); }
 
 // The player's vehicle while seated in one, else the player.
 uint8_t* __cdecl SimFindPlayerEntity() {

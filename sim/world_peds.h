@@ -36,6 +36,9 @@ extern DamageCall lastDamage;
 void SetFrightAnswer(int slot, uint8_t answer);
 int FrightTests();  // calls since ResetWorld
 
+// The player lookup at 0x4A1150 answers null (no player yet) until set back.
+void SetPlayerLookupNull(bool isNull);
+
 // The pool slot of a pedestrian object, -1 for anything else.
 int SlotOfPed(const void* object);
 

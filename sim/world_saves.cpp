@@ -40,6 +40,7 @@ bool seenSaver;
 uint32_t lastLoadedClock;
 int savesWritten;
 uint32_t gameSerial;  // which game the world belongs to: raised by each new game
+bool newGameFillsZone;
 uint8_t zoneRecord[kZoneRecordBytes];
 
 // ---------------------------------------------------------------- save files
@@ -315,11 +316,17 @@ void __cdecl SimZoneInfo(uint32_t index, uint8_t* record) {
 }
 
 // ---------------------------------------------------------------- new game
-CallResult StartNewGame() { return CallHost(addr::SiteGameInit, {}, false); }
+CallResult StartNewGame(bool fillsZone) {
+    newGameFillsZone = fillsZone;
+    const CallResult call = CallHost(addr::SiteGameInit, {}, false);
+    newGameFillsZone = false;
+    return call;
+}
 
 void __cdecl SimGameInit() {
     ++routines.runs[4];
     ++gameSerial;
+    if (newGameFillsZone) reinterpret_cast<void(__cdecl*)(uint32_t, uint8_t*)>(addr::SiteZoneInfo)(0, zoneRecord);
 }
 
 // ---------------------------------------------------------------- saves
@@ -332,7 +339,7 @@ void SetLoadFailure(bool fail) { loadFailure = fail; }
 uint32_t LastLoadedClock() { return lastLoadedClock; }
 int SavesWritten() { return savesWritten; }
 
-SaveCall SaveGame(int slot) {
+SaveCall SaveGame(int slot, bool withSaver) {
     CreateDirectoryA(saveFolder.c_str(), nullptr);
     SetHostPath(addr::SavedFilePath, SaveFilePath(slot));
     saverObject[0] = kSaverPending;
@@ -340,7 +347,7 @@ SaveCall SaveGame(int slot) {
     seenSaver = false;
     SaveCall save;
     save.call = CallHost(addr::SiteSaveGame, {static_cast<uint32_t>(slot)}, true,
-                         static_cast<uint32_t>(reinterpret_cast<uintptr_t>(saverObject)));
+                         withSaver ? static_cast<uint32_t>(reinterpret_cast<uintptr_t>(saverObject)) : 0);
     save.status = saverObject[0];
     save.seenArgument = seenArgument;
     save.seenSaver = seenSaver;
@@ -351,7 +358,8 @@ uint8_t __thiscall SimSaveGame(uint8_t* saver, uint32_t argument) {
     ++routines.runs[5];
     seenArgument = argument;
     seenSaver = saver == reinterpret_cast<uint8_t*>(saverObject);
-    if (!saver) return 0;
+    // Without an object the routine still writes the file, with no status to report.
+    if (!saver) return WriteFileBytes(HostPath(addr::SavedFilePath), SaveContent()) ? 1 : 0;
     uint32_t& status = Field<uint32_t>(saver, 0);
     if (saveFailure == SaveFailure::ResultZero) {
         status = 0;

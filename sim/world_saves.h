@@ -33,8 +33,9 @@ struct ZoneLookup {
 // Has the host fill zone `index`'s record through 0x4B6FB0, as its callers do.
 ZoneLookup LookUpZone(uint32_t index);
 
-// New game: the host's (re)initialisation at 0x4AAC60.
-CallResult StartNewGame();
+// New game: the host's (re)initialisation at 0x4AAC60; with `fillsZone` it
+// fills a zone record through 0x4B6FB0 on the way.
+CallResult StartNewGame(bool fillsZone = false);
 
 // Save files: "<folder>\GTA3sf<slot>.b", the folder created on first use.
 // Default folder: "saves" in the current directory.
@@ -54,8 +55,8 @@ struct SaveCall {
     bool seenSaver;           // the routine got the saver object in ECX
 };
 // The game saving to `slot`: the path at 0x8E2CBC, then the save method
-// (saver object in ECX, the slot as its argument).
-SaveCall SaveGame(int slot);
+// (saver object in ECX, the slot as its argument; ECX 0 without `withSaver`).
+SaveCall SaveGame(int slot, bool withSaver = true);
 // The game loading `slot`: the path at 0x9403C4, then the load routine.
 CallResult LoadGame(int slot);
 // Loads whatever path is at 0x9403C4 now (for paths that are no slot).

@@ -39,11 +39,9 @@ constexpr int32_t kLockLevel = 0;
 constexpr int32_t kLockForWriting = 1;
 constexpr float kShadowOffset = 2.0f;  // reference pixels right and down
 
-void ClearTexture(NoticeTexture& texture) { texture = NoticeTexture{}; }
-
 void ReleaseTexture(NoticeTexture& texture) {
     if (texture.raster) host::RasterDestroy(texture.raster);
-    ClearTexture(texture);
+    texture = NoticeTexture{};
 }
 
 int32_t PowerOfTwoAtLeast(int32_t size) {
@@ -215,12 +213,9 @@ void DrawTexture(const NoticeTexture& texture, int screenWidth, int screenHeight
     };
     int touched = 0;
     bool allSet = true;
-    while (touched < kRenderStateCount) {
-        const int i = touched++;
-        if (!host::RenderStateSet(kRenderStates[i], wanted[i])) {
-            allSet = false;
-            break;
-        }
+    while (allSet && touched < kRenderStateCount) {
+        allSet = host::RenderStateSet(kRenderStates[touched], wanted[touched]) != 0;
+        ++touched;  // a state whose set failed is restored as well
     }
     if (allSet) DrawQuads(texture, screenWidth, screenHeight, scale, style);
     for (int i = 0; i < touched; ++i) host::RenderStateSet(kRenderStates[i], saved[i]);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fear/fear_state.h"
+#include "host/handler_entries.h"
 #include "host/hook_engine.h"
 #include "host/module_entry.h"
 #include "overlay/notice_queue.h"
@@ -20,6 +21,7 @@
 #include "world.h"
 #include "world_peds.h"
 
+using Lines = std::vector<std::string>;
 constexpr int32_t kLeone = 7;  // ped type of the Leone family, GangId 1
 constexpr int32_t kTriads = 8;
 
@@ -30,16 +32,14 @@ protected:
         sim::trace.clear();
         InitFearState();
         NoticeOverlay::Reset();
-        bannerSlot = NoticeSlot{};
-        lineSlot = NoticeSlot{};
-        folder = testfiles::NewFolder(L"fear");
+        bannerSlot = lineSlot = NoticeSlot{};
+        const std::wstring folder = testfiles::NewFolder(L"fear");
         wcsncpy(settingsPath, (folder + L"\\Quellbrand.ini").c_str(), kPathChars - 1);
         wcsncpy(logPath, (folder + L"\\Quellbrand.log").c_str(), kPathChars - 1);
         LoadSettings();
         fearState.active = true;
         HoldSettings();
     }
-
     void TearDown() override {
         if (hooked) RemoveHooks();
     }
@@ -49,26 +49,22 @@ protected:
     void WriteSettings(const std::string& body) {
         ASSERT_TRUE(testfiles::WriteFile(settingsPath, "[Morwenstal]\r\n" + body));
     }
-
-    void InstallPluginHooks() {
-        ASSERT_TRUE(InstallHooks());
-        hooked = true;
-    }
-
-    std::vector<std::string> Log() const { return testfiles::ReadLines(logPath); }
-
+    void InstallPluginHooks() { ASSERT_TRUE(hooked = InstallHooks()); }
+    Lines Log() const { return testfiles::ReadLines(logPath); }
     // Trace lines that start with `prefix`, in order.
-    static std::vector<std::string> TraceOf(const std::string& prefix) {
-        std::vector<std::string> lines;
+    static Lines TraceOf(const std::string& prefix) {
+        Lines lines;
         for (const std::string& line : sim::trace) {
             if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line);
         }
         return lines;
     }
-
     static host::HostPed* Ped(uint8_t* object) { return reinterpret_cast<host::HostPed*>(object); }
     static PedTrack& Track(int slot) { return fearState.peds[slot]; }
+    static void SetKills(std::initializer_list<uint32_t> kills) {
+        int g = 0;
+        for (uint32_t k : kills) fearState.gangs[g++].kills = k;
+    }
 
-    std::wstring folder;
     bool hooked = false;
 };

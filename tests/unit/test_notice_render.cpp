@@ -3,6 +3,9 @@
 // render states, geometry, expiry and every failure path of the texture.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <cstring>
 #include <string>
 
 #include "host_routines.h"
@@ -14,17 +17,24 @@
 
 namespace {
 
+using Draws = std::vector<const sim::DrawRecord*>;
 constexpr int32_t kStateOrder[9] = {1, 6, 8, 9, 10, 11, 12, 14, 20};
+constexpr sim::RenderFaults kNoRasterFault = {0, 0, 32, 0, 0, 0};
+
+// Where a slot's box is centred, as a fraction of the screen height, and its text colour.
+struct Look {
+    float centreFraction;
+    uint32_t textColour;
+};
+constexpr Look kBannerLook = {0.41f, 0xFFEFBD72}, kLineLook = {0.83f, 0xFFF4F4F4};
 
 class NoticeRender : public ::testing::Test {
 protected:
     void SetUp() override {
         sim::ResetWorld();
         faults::Clear();
-        bannerSlot = {};
-        lineSlot = {};
-        bannerTexture = {};
-        lineTexture = {};
+        bannerSlot = lineSlot = {};
+        bannerTexture = lineTexture = {};
         gdiBefore = faults::LiveGdiObjects();
     }
     void TearDown() override {
@@ -34,7 +44,7 @@ protected:
     }
 
     // One host frame: the host's own drawing, then the overlay on top.
-    std::vector<const sim::DrawRecord*> Frame(uint32_t now, int language = 0, int width = 800, int height = 600) {
+    Draws Frame(uint32_t now, int language = 0, int width = 800, int height = 600) {
         sim::SimRenderFrame();
         NoticeOverlay::Draw(now, language, width, height);
         return sim::DrawsOfFrame(sim::renderLog.frame);
@@ -44,336 +54,317 @@ protected:
     int gdiBefore = 0;
 };
 
-uint32_t Texel(const sim::RasterInfo& raster, int x, int y) {
-    const uint8_t* at = raster.pixels->data() + y * raster.stride + 4 * x;
-    return at[0] | at[1] << 8 | at[2] << 16 | static_cast<uint32_t>(at[3]) << 24;
+void ExpectSmallestPowerOfTwo(int32_t texture, int32_t box) {
+    EXPECT_TRUE(texture >= box && texture / 2 < box && (texture & (texture - 1)) == 0) << texture << " for " << box;
 }
 
-// The texture holds white texels whose alpha is the text's coverage, outside
-// the padded text box nothing, inside it some text.
-void ExpectTextTexture(const sim::RasterInfo& raster, const NoticeTexture& texture) {
-    int covered = 0;
-    for (int y = 0; y < raster.height; ++y) {
-        for (int x = 0; x < raster.width; ++x) {
-            const uint32_t texel = Texel(raster, x, y);
-            ASSERT_EQ(texel & 0xFFFFFF, 0xFFFFFFu) << x << "," << y;
-            const bool inText = x >= 3 && y >= 3 && x < texture.boxWidth - 3 && y < texture.boxHeight - 3;
-            if (!inText) {
-                ASSERT_EQ(texel >> 24, 0u) << "coverage outside the text at " << x << "," << y;
-            }
-            covered += (texel >> 24) > 0x80;
+// A memory context with bold antialiased Arial of the given height selected.
+struct ReferenceCanvas {
+    explicit ReferenceCanvas(int fontHeight)
+        : dc(CreateCompatibleDC(nullptr)),
+          font(CreateFontW(fontHeight, 0, 0, 0, 700, 0, 0, 0, 1, 0, 0, 4, 0x20, L"Arial")),
+          previousFont(SelectObject(dc, font)) {}
+    ~ReferenceCanvas() {
+        SelectObject(dc, previousFont);
+        DeleteObject(font);
+        DeleteDC(dc);
+    }
+    // The text's size laid out centred and word-wrapped in the wrap width.
+    RECT Measure(const std::wstring& text, int32_t wrap) const {
+        RECT box = {0, 0, wrap, 0};
+        DrawTextW(dc, text.c_str(), -1, &box, DT_CENTER | DT_WORDBREAK | DT_CALCRECT | DT_NOPREFIX);
+        return box;
+    }
+    HDC dc;
+    HFONT font;
+    HGDIOBJ previousFont;
+};
+
+// The texture must hold the text as GDI lays it out in the style's font, white
+// texels whose alpha is the blue channel of white text painted on black.
+void ExpectTextureShows(const NoticeTexture& texture, const std::wstring& text, int fontHeight, int32_t wrap) {
+    EXPECT_EQ(std::wstring(texture.text), text);
+    EXPECT_EQ(texture.wrapWidth, wrap);
+    const sim::RasterInfo* raster = sim::RasterAt(texture.raster);
+    ASSERT_NE(raster, nullptr);
+    EXPECT_TRUE(raster->depth == 32 && raster->flags == 0x504 && raster->unlocks == raster->locks);
+
+    const ReferenceCanvas canvas(fontHeight);
+    const HDC dc = canvas.dc;
+    const RECT box = canvas.Measure(text, wrap);
+    EXPECT_EQ(texture.boxWidth, box.right + 6);
+    EXPECT_EQ(texture.boxHeight, box.bottom + 6);
+    ExpectSmallestPowerOfTwo(texture.textureWidth, texture.boxWidth);
+    ExpectSmallestPowerOfTwo(texture.textureHeight, texture.boxHeight);
+    ASSERT_TRUE(raster->width == texture.textureWidth && raster->height == texture.textureHeight);
+
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), raster->width, -raster->height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previousBitmap = SelectObject(dc, bitmap);
+    memset(bits, 0, raster->width * raster->height * 4);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, 0xFFFFFF);
+    RECT paint = {3, 3, box.right + 3, box.bottom + 3};
+    DrawTextW(dc, text.c_str(), -1, &paint, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+    GdiFlush();
+    int mismatches = 0, covered = 0;
+    for (int y = 0; y < raster->height; ++y) {
+        for (int x = 0; x < raster->width; ++x) {
+            const uint32_t blue = static_cast<const uint32_t*>(bits)[y * raster->width + x] & 0xFF;
+            uint32_t texel;
+            memcpy(&texel, raster->pixels->data() + y * raster->stride + 4 * x, 4);
+            if (texel != (blue << 24 | 0xFFFFFF) && mismatches++ == 0)
+                ADD_FAILURE() << "texel " << x << "," << y << " is " << std::hex << texel << ", coverage " << blue;
+            covered += blue > 0x80;
         }
     }
-    EXPECT_GT(covered, 100);
+    EXPECT_GT(covered, 100) << "the reference shows no text";
+    SelectObject(dc, previousBitmap);
+    DeleteObject(bitmap);
 }
 
-TEST_F(NoticeRender, LineNoticeBecomesOneTextureAndTwoRectangles) {
-    sim::SetScreenDepth(0.25f);
-    NoticeOverlay::Show(1, 50, NoticeOverlay::MembersKilled, 1000);
-    const auto draws = Frame(1200);
-
-    ASSERT_EQ(RastersCreated(), 1);
-    const sim::RasterInfo& raster = sim::renderLog.rasters[0];
-    EXPECT_EQ(lineTexture.raster, raster.address);
-    EXPECT_EQ(lineTexture.wrapWidth, 704);
-    EXPECT_EQ(std::wstring(lineTexture.text), L"Leone family members killed: 50");
-    EXPECT_GT(lineTexture.boxWidth, 6 + 200);
-    EXPECT_LT(lineTexture.boxWidth, 6 + 704);
-    EXPECT_GT(lineTexture.boxHeight, 6 + 20);
-    EXPECT_LT(lineTexture.boxHeight, 6 + 40);
-    EXPECT_EQ(raster.width, lineTexture.textureWidth);
-    EXPECT_EQ(raster.height, lineTexture.textureHeight);
-    EXPECT_GE(raster.width, lineTexture.boxWidth);
-    EXPECT_LT(raster.width, 2 * lineTexture.boxWidth);
-    EXPECT_EQ(raster.width & (raster.width - 1), 0);
-    EXPECT_GE(raster.height, lineTexture.boxHeight);
-    EXPECT_LT(raster.height, 2 * lineTexture.boxHeight);
-    EXPECT_EQ(raster.height & (raster.height - 1), 0);
-    EXPECT_EQ(raster.depth, 32);
-    EXPECT_EQ(raster.flags, 0x504);
-    EXPECT_EQ(raster.locks, 1);
-    EXPECT_EQ(raster.unlocks, 1);
-    ExpectTextTexture(raster, lineTexture);
-
-    ASSERT_EQ(draws.size(), 2u);
-    const float x0 = (800.0f - lineTexture.boxWidth) * 0.5f;
-    const float y0 = 600.0f * 0.83f + lineTexture.boxHeight * -0.5f;
-    const float x1 = x0 + lineTexture.boxWidth, y1 = y0 + lineTexture.boxHeight;
-    const float uMax = static_cast<float>(lineTexture.boxWidth) / raster.width;
-    const float vMax = static_cast<float>(lineTexture.boxHeight) / raster.height;
-    const uint32_t colours[2] = {0xD0000000, 0xFFF4F4F4};
-    const float offsets[2] = {2.0f, 0.0f};
+// A drop shadow 2 reference pixels right and down, then the text, each a
+// four-vertex strip of the texture's box scaled by screen height / 600.
+void ExpectShadowAndText(const Draws& draws, size_t first, const NoticeTexture& texture, int width, int height,
+                         const Look& look, float z = 0.5f) {
+    ASSERT_GE(draws.size(), first + 2);
+    const float s = height / 600.0f, boxWidth = texture.boxWidth * s, boxHeight = texture.boxHeight * s;
+    const float x0 = (width - boxWidth) * 0.5f, y0 = height * look.centreFraction - boxHeight / 2;
+    const float uMax = static_cast<float>(texture.boxWidth) / texture.textureWidth;
+    const float vMax = static_cast<float>(texture.boxHeight) / texture.textureHeight;
     for (int i = 0; i < 2; ++i) {
-        const sim::DrawRecord& draw = *draws[i];
-        EXPECT_EQ(draw.type, 4);
-        EXPECT_EQ(draw.count, 4);
-        EXPECT_EQ(draw.rasterId, 1);
+        const sim::DrawRecord& draw = *draws[first + i];
+        EXPECT_TRUE(draw.type == 4 && draw.count == 4 && draw.rasterId == sim::RasterAt(texture.raster)->id);
         ASSERT_EQ(draw.vertices.size(), 4u);
-        const float xs[4] = {x0, x0, x1, x1}, ys[4] = {y0, y1, y0, y1};
-        const float us[4] = {0, 0, uMax, uMax}, vs[4] = {0, vMax, 0, vMax};
+        const float offset = i == 0 ? 2 * s : 0;
         for (int k = 0; k < 4; ++k) {
             const sim::Vertex2D& v = draw.vertices[k];
-            EXPECT_EQ(v.x, xs[k] + offsets[i]) << "rectangle " << i << " vertex " << k;
-            EXPECT_EQ(v.y, ys[k] + offsets[i]) << "rectangle " << i << " vertex " << k;
-            EXPECT_EQ(v.z, 0.25f);
-            EXPECT_EQ(v.rhw, 1.0f);
-            EXPECT_EQ(v.colour, colours[i]);
-            EXPECT_EQ(v.u, us[k]);
-            EXPECT_EQ(v.v, vs[k]);
+            SCOPED_TRACE(testing::Message() << "rectangle " << i << " vertex " << k);
+            EXPECT_FLOAT_EQ(v.x, x0 + (k < 2 ? 0 : boxWidth) + offset);
+            EXPECT_FLOAT_EQ(v.y, y0 + (k % 2 ? boxHeight : 0) + offset);
+            EXPECT_TRUE(v.z == z && v.rhw == 1.0f && v.u == (k < 2 ? 0 : uMax) && v.v == (k % 2 ? vMax : 0));
+            EXPECT_EQ(v.colour, i == 0 ? 0xD0000000 : look.textColour);
         }
     }
-    EXPECT_EQ(sim::renderLog.depthQueries, 2);
 }
 
-TEST_F(NoticeRender, NineStatesReadSetAndRestoredInTableOrder) {
-    const uint32_t before[9] = {0, 1, 1, 1, 2, 1, 0, 1, 2};
-    for (int i = 0; i < 9; ++i) sim::SetRenderState(kStateOrder[i], before[i]);
-    NoticeOverlay::Show(0, 25, NoticeOverlay::MembersKilled, 0);
-    ASSERT_EQ(Frame(10).size(), 2u);
-
-    const uint32_t raster = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(lineTexture.raster));
-    const uint32_t wanted[9] = {raster, 0, 0, 2, 5, 6, 1, 0, 1};
-    ASSERT_EQ(sim::renderLog.stateReads.size(), 9u);
-    ASSERT_EQ(sim::renderLog.stateSets.size(), 18u);
-    for (int i = 0; i < 9; ++i) {
-        EXPECT_EQ(sim::renderLog.stateReads[i].state, kStateOrder[i]);
-        EXPECT_EQ(sim::renderLog.stateSets[i].state, kStateOrder[i]);
-        EXPECT_EQ(sim::renderLog.stateSets[i].value, wanted[i]);
-        EXPECT_EQ(sim::renderLog.stateSets[9 + i].state, kStateOrder[i]);
-        EXPECT_EQ(sim::renderLog.stateSets[9 + i].value, before[i]);
-        EXPECT_EQ(sim::RenderState(kStateOrder[i]), before[i]);
-    }
-    // Both rectangles were drawn with all nine in force.
-    for (const sim::DrawRecord* draw : sim::DrawsOfFrame(sim::renderLog.frame))
-        for (int i = 0; i < 9; ++i) EXPECT_EQ(draw->states[kStateOrder[i]], wanted[i]);
-}
-
-TEST_F(NoticeRender, FailedStateCallsDrawNothingAndRestoreWhatWasTouched) {
-    NoticeOverlay::Show(0, 25, NoticeOverlay::MembersKilled, 0);
-
-    sim::renderFaults.stateSetFailsAt = 9;  // the ninth set: all nine come back
-    EXPECT_TRUE(Frame(10).empty());
-    ASSERT_EQ(sim::renderLog.stateSets.size(), 18u);
-    for (int i = 0; i < 9; ++i) EXPECT_EQ(sim::renderLog.stateSets[9 + i].state, kStateOrder[i]);
-
-    sim::renderFaults.stateSetFailsAt = 18 + 3;  // the third set of the next frame
-    EXPECT_TRUE(Frame(20).empty());
-    ASSERT_EQ(sim::renderLog.stateSets.size(), 18u + 6u);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(sim::renderLog.stateSets[21 + i].state, kStateOrder[i]);
-
-    sim::renderFaults.stateReadFailsAt = 18 + 5;  // a read fails: no state is set at all
-    EXPECT_TRUE(Frame(30).empty());
-    EXPECT_EQ(sim::renderLog.stateSets.size(), 24u);
-    EXPECT_EQ(sim::renderLog.stateReads.size(), 18u + 5u);
-
-    EXPECT_EQ(Frame(40).size(), 2u);  // the texture was kept all along
-    EXPECT_EQ(RastersCreated(), 1);
-    sim::SimRenderFrame();  // states left behind would show up as errors here
+TEST_F(NoticeRender, BannerAndLineBecomeTexturesInTheirFontsDrawnAsShadowAndText) {
+    sim::SetScreenDepth(0.25f);
+    sim::renderFaults.strideExtra = 64;  // rows wider than needed: their padding must stay untouched
+    NoticeOverlay::Show(1, 300, NoticeOverlay::BroughtToKnees, 1000);
+    const Draws draws = Frame(1200);
+    ASSERT_EQ(RastersCreated(), 2);
+    ASSERT_EQ(draws.size(), 4u);  // banner first, the line on top
+    ExpectTextureShows(bannerTexture, L"Leone brought to their knees!", -43, 704);
+    ExpectTextureShows(lineTexture, L"300 killed. The survivors keep their distance.", -24, 704);
+    for (const sim::RasterInfo& raster : sim::renderLog.rasters)
+        for (int y = 0; y < raster.height; ++y)
+            for (int i = 0; i < 64; ++i) ASSERT_EQ((*raster.pixels)[y * raster.stride + raster.width * 4 + i], 0xCD);
+    ExpectShadowAndText(draws, 0, bannerTexture, 800, 600, kBannerLook, 0.25f);
+    ExpectShadowAndText(draws, 2, lineTexture, 800, 600, kLineLook, 0.25f);
+    EXPECT_EQ(sim::renderLog.depthQueries, 4);  // z fetched for each rectangle
 }
 
 TEST_F(NoticeRender, GeometryAt1920x1080ScalesByOnePointEight) {
     NoticeOverlay::Show(3, 100, NoticeOverlay::MembersKilled, 0);
     // A cached texture whose box is 300 x 34 reference pixels.
-    host::HostRaster* raster = host::RasterCreate(512, 64, 32, 0x504);
-    lineTexture = {raster, 300, 34, 512, 64, NoticeWrapWidth(1920, 1080), {}};
-    NoticeSlot slot = lineSlot;
-    ComposeNoticeText(slot, 0, lineTexture.text);
-    EXPECT_EQ(lineTexture.wrapWidth, 938);
+    lineTexture = {host::RasterCreate(512, 64, 32, 0x504), 300, 34, 512, 64, 938, {}};
+    ComposeNoticeText(lineSlot, 0, lineTexture.text);
 
-    const auto draws = Frame(100, 0, 1920, 1080);
+    const Draws draws = Frame(100, 0, 1920, 1080);
     ASSERT_EQ(draws.size(), 2u);
     EXPECT_EQ(RastersCreated(), 1);
-    const sim::DrawRecord& shadow = *draws[0];
-    const sim::DrawRecord& text = *draws[1];
-    EXPECT_FLOAT_EQ(text.vertices[0].x, 690.0f);
-    EXPECT_FLOAT_EQ(text.vertices[2].x - text.vertices[0].x, 540.0f);
-    EXPECT_FLOAT_EQ(text.vertices[1].y - text.vertices[0].y, 61.2f);
-    EXPECT_FLOAT_EQ((text.vertices[0].y + text.vertices[1].y) * 0.5f, 896.4f);
-    for (int k = 0; k < 4; ++k) {
-        EXPECT_EQ(shadow.vertices[k].x, text.vertices[k].x + 3.6f);
-        EXPECT_EQ(shadow.vertices[k].y, text.vertices[k].y + 3.6f);
-    }
-    EXPECT_FLOAT_EQ(text.vertices[3].u, 300.0f / 512.0f);
-    EXPECT_FLOAT_EQ(text.vertices[3].v, 34.0f / 64.0f);
+    const sim::Vertex2D* text = draws[1]->vertices.data();
+    EXPECT_FLOAT_EQ(text[0].x, 690.0f);
+    EXPECT_FLOAT_EQ(text[2].x - text[0].x, 540.0f);
+    EXPECT_FLOAT_EQ(text[1].y - text[0].y, 61.2f);
+    EXPECT_FLOAT_EQ((text[0].y + text[1].y) * 0.5f, 896.4f);
+    EXPECT_NEAR(draws[0]->vertices[0].x - text[0].x, 3.6f, 1e-4);
+    EXPECT_NEAR(draws[0]->vertices[3].y - text[3].y, 3.6f, 1e-4);
+    ExpectShadowAndText(draws, 0, lineTexture, 1920, 1080, kLineLook);
 }
 
-TEST_F(NoticeRender, TextureKeptWhileWrapWidthStaysAndMadeAgainWhenItChanges) {
-    EXPECT_EQ(NoticeWrapWidth(800, 600), 704);
-    EXPECT_EQ(NoticeWrapWidth(1024, 768), 704);
-    EXPECT_EQ(NoticeWrapWidth(1280, 720), 938);
-    EXPECT_EQ(NoticeWrapWidth(1680, 1050), 844);
-    EXPECT_EQ(NoticeWrapWidth(2560, 1080), 1000);
-    EXPECT_EQ(NoticeWrapWidth(0x7FFFFFFF, 120), 1000);
+TEST_F(NoticeRender, NineStatesReadSetAndRestoredInTableOrderEvenWhenASetFails) {
+    const uint32_t before[9] = {0, 1, 1, 1, 2, 1, 0, 1, 2};
+    for (int i = 0; i < 9; ++i) sim::SetRenderState(kStateOrder[i], before[i]);
+    NoticeOverlay::Show(0, 25, NoticeOverlay::MembersKilled, 0);
+    ASSERT_EQ(Frame(10).size(), 2u);
 
-    NoticeOverlay::Show(2, 75, NoticeOverlay::MembersKilled, 0);
-    EXPECT_EQ(Frame(10, 0, 800, 600).size(), 2u);
-    EXPECT_EQ(Frame(20, 0, 800, 600).size(), 2u);
+    const uint32_t wanted[9] = {static_cast<uint32_t>(reinterpret_cast<uintptr_t>(lineTexture.raster)), 0, 0, 2, 5, 6,
+                                1, 0, 1};
+    const auto& reads = sim::renderLog.stateReads;
+    const auto& sets = sim::renderLog.stateSets;
+    ASSERT_TRUE(reads.size() == 9u && sets.size() == 18u);
+    for (int i = 0; i < 9; ++i) {
+        SCOPED_TRACE(kStateOrder[i]);
+        EXPECT_EQ(reads[i].state, kStateOrder[i]);
+        EXPECT_TRUE(sets[i].state == kStateOrder[i] && sets[i].value == wanted[i]);
+        EXPECT_TRUE(sets[9 + i].state == kStateOrder[i] && sets[9 + i].value == before[i]);
+        for (const sim::DrawRecord* draw : sim::DrawsOfFrame(sim::renderLog.frame))
+            EXPECT_EQ(draw->states[kStateOrder[i]], wanted[i]);
+    }
+
+    sim::renderFaults.stateSetFailsAt = 18 + 9;  // the ninth set: all nine come back
+    EXPECT_TRUE(Frame(20).empty());
+    ASSERT_EQ(sets.size(), 36u);
+    for (int i = 0; i < 9; ++i) EXPECT_TRUE(sets[27 + i].state == kStateOrder[i] && sets[27 + i].value == before[i]);
+
+    sim::renderFaults.stateSetFailsAt = 36 + 3;  // the third set: those three come back
+    EXPECT_TRUE(Frame(30).empty());
+    ASSERT_EQ(sets.size(), 36u + 6u);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(sets[39 + i].state, kStateOrder[i]);
+
+    sim::renderFaults.stateReadFailsAt = 27 + 5;  // a read fails: no state is set at all
+    EXPECT_TRUE(Frame(40).empty());
+    EXPECT_EQ(sets.size(), 42u);
+    EXPECT_EQ(reads.size(), 27u + 5u);
+
+    EXPECT_EQ(Frame(50).size(), 2u);  // the texture was kept all along
+    EXPECT_EQ(RastersCreated(), 1);
+    sim::SimRenderFrame();  // states left behind would show up as errors here
+}
+
+TEST_F(NoticeRender, TextureKeptUntilTheWrapWidthOrTheTextChanges) {
+    const int screens[][3] = {{800, 600, 704},   {1024, 768, 704},  {1280, 720, 938},         {1680, 1050, 844},
+                              {2150, 1080, 1000}, {2560, 1080, 1000}, {0x7FFFFFFF, 120, 1000}};
+    for (const auto& s : screens) EXPECT_EQ(NoticeWrapWidth(s[0], s[1]), s[2]) << s[0] << "x" << s[1];
+
+    NoticeOverlay::Show(2, 100, NoticeOverlay::Weakened, 0);
+    for (uint32_t now : {10, 20}) EXPECT_EQ(Frame(now).size(), 2u);
     EXPECT_EQ(Frame(30, 0, 1024, 768).size(), 2u);
     EXPECT_EQ(RastersCreated(), 1);
     EXPECT_EQ(sim::renderLog.rasters[0].locks, 1);
 
-    const auto draws = Frame(40, 0, 1280, 720);
-    ASSERT_EQ(RastersCreated(), 2);
-    EXPECT_FALSE(sim::renderLog.rasters[0].alive);
-    EXPECT_TRUE(sim::renderLog.rasters[1].alive);
-    EXPECT_EQ(lineTexture.wrapWidth, 938);
-    ASSERT_EQ(draws.size(), 2u);
-    EXPECT_EQ(draws[0]->rasterId, 2);
-}
+    Draws draws = Frame(40, 0, 1280, 720);
+    ExpectTextureShows(lineTexture, L"Colombian Cartel weakened. 100 killed.", -24, 938);
+    ExpectShadowAndText(draws, 0, lineTexture, 1280, 720, kLineLook);
 
-TEST_F(NoticeRender, TextChangesReRenderOnTheSameFrame) {
-    NoticeOverlay::Show(2, 100, NoticeOverlay::Weakened, 0);
-    ASSERT_EQ(Frame(10).size(), 2u);
+    draws = Frame(50, 1, 1280, 720);  // the host's language word turned Russian
+    ExpectTextureShows(lineTexture, L"Убито \u2014 100 бойцов Колумбийского картеля. Их влияние сокращается!", -24,
+                       938);
+    ExpectShadowAndText(draws, 0, lineTexture, 1280, 720, kLineLook);
 
-    auto draws = Frame(20, 1);  // the host's language word turned Russian
-    ASSERT_EQ(RastersCreated(), 2);
-    EXPECT_FALSE(sim::renderLog.rasters[0].alive);
-    EXPECT_EQ(std::wstring(lineTexture.text), L"Убито \u2014 100 бойцов Колумбийского картеля. Их влияние сокращается!");
-    ASSERT_EQ(draws.size(), 2u);
-    EXPECT_EQ(draws[1]->rasterId, 2);
-
-    NoticeOverlay::Show(2, 125, NoticeOverlay::MembersKilled, 30);  // a new count
-    draws = Frame(40, 1);
-    ASSERT_EQ(RastersCreated(), 3);
+    NoticeOverlay::Show(2, 125, NoticeOverlay::MembersKilled, 60);  // a new count
+    EXPECT_EQ(Frame(70, 1, 1280, 720)[1]->rasterId, 4);
     EXPECT_EQ(sim::LiveRasters(), 1);
-    EXPECT_EQ(draws[1]->rasterId, 3);
 }
 
-TEST_F(NoticeRender, ExpiresOnTheFrameItsDurationIsReached) {
+TEST_F(NoticeRender, RetiredOnTheFrameItsTimeIsUpOrAfterAReset) {
     NoticeOverlay::Show(0, 300, NoticeOverlay::BroughtToKnees, 1000);
-    auto draws = Frame(5999);
-    ASSERT_EQ(draws.size(), 4u);
-    EXPECT_EQ(draws[1]->vertices[0].colour, 0xFFEFBD72u);  // banner first, line on top
-    EXPECT_EQ(draws[3]->vertices[0].colour, 0xFFF4F4F4u);
-    EXPECT_LT(draws[1]->vertices[0].y, 600 * 0.41f);
-    EXPECT_GT(draws[1]->vertices[1].y, 600 * 0.41f);
-
-    draws = Frame(6000);
+    EXPECT_EQ(Frame(5999).size(), 4u);
+    const Draws draws = Frame(6000);
     ASSERT_EQ(draws.size(), 2u);
     EXPECT_EQ(draws[1]->vertices[0].colour, 0xFFF4F4F4u);
-    EXPECT_EQ(bannerSlot.duration, 0u);
-    EXPECT_EQ(bannerTexture.raster, nullptr);
-    EXPECT_EQ(sim::LiveRasters(), 1);
-
+    EXPECT_TRUE(bannerSlot.duration == 0 && bannerTexture.raster == nullptr && sim::LiveRasters() == 1);
     EXPECT_EQ(Frame(10999).size(), 2u);
     EXPECT_TRUE(Frame(11000).empty());
-    EXPECT_EQ(sim::LiveRasters(), 0);
-    EXPECT_EQ(lineSlot.duration, 0u);
-    EXPECT_EQ(lineTexture.text[0], 0);
-}
+    EXPECT_TRUE(lineSlot.duration == 0 && lineTexture.text[0] == 0 && sim::LiveRasters() == 0);
 
-TEST_F(NoticeRender, ClockWrapAroundAndTinyScreens) {
+    // The clock wraps around; too small a screen neither draws nor retires.
     NoticeOverlay::Show(1, 25, NoticeOverlay::MembersKilled, 0xFFFFF000u);
     EXPECT_EQ(Frame(0x100).size(), 2u);
-
-    // Too small a screen: nothing drawn, nothing expires, the texture stays.
-    EXPECT_TRUE(Frame(0x100000, 0, 159, 600).empty());
-    EXPECT_TRUE(Frame(0x100000, 0, 800, 119).empty());
-    EXPECT_TRUE(Frame(0x100000, 0, -800, 600).empty());
-    EXPECT_EQ(lineSlot.duration, 5000u);
-    EXPECT_EQ(sim::LiveRasters(), 1);
-    EXPECT_EQ(sim::renderLog.stateReads.size(), 9u);
-
+    const size_t reads = sim::renderLog.stateReads.size();
+    const int tinyScreens[][2] = {{159, 600}, {800, 119}, {-800, 600}};
+    for (const auto& screen : tinyScreens) EXPECT_TRUE(Frame(0x100000, 0, screen[0], screen[1]).empty());
+    EXPECT_TRUE(lineSlot.duration == 5000 && sim::LiveRasters() == 1 && sim::renderLog.stateReads.size() == reads);
     EXPECT_EQ(Frame(0x387).size(), 2u);
     EXPECT_TRUE(Frame(0x388).empty());
-    EXPECT_EQ(sim::LiveRasters(), 0);
-}
 
-TEST_F(NoticeRender, ResetReleasesBothTexturesOnTheNextDraw) {
-    NoticeOverlay::Show(3, 300, NoticeOverlay::BroughtToKnees, 0);
-    ASSERT_EQ(Frame(10).size(), 4u);
-    EXPECT_EQ(sim::LiveRasters(), 2);
+    NoticeOverlay::Show(3, 300, NoticeOverlay::BroughtToKnees, 20000);
+    ASSERT_EQ(Frame(20010).size(), 4u);
     NoticeOverlay::Reset();
-    EXPECT_TRUE(Frame(20).empty());
-    EXPECT_EQ(sim::LiveRasters(), 0);
-    EXPECT_EQ(bannerTexture.raster, nullptr);
-    EXPECT_EQ(lineTexture.raster, nullptr);
+    EXPECT_TRUE(Frame(20020).empty());
+    EXPECT_TRUE(sim::LiveRasters() == 0 && bannerTexture.raster == nullptr && lineTexture.raster == nullptr);
+
+    // An empty text is never drawn, but its time runs out all the same.
+    NoticeOverlay::Show(1, 25, static_cast<NoticeOverlay::Kind>(7), 30000);
+    EXPECT_TRUE(Frame(34999).empty() && lineSlot.duration == 5000);
+    EXPECT_TRUE(Frame(35000).empty() && lineSlot.duration == 0);
+    EXPECT_EQ(RastersCreated(), 5);
 }
 
-TEST_F(NoticeRender, EmptyTextIsNeverDrawn) {
-    NoticeOverlay::Show(1, 25, static_cast<NoticeOverlay::Kind>(7), 0);
-    EXPECT_TRUE(Frame(10).empty());
-    EXPECT_TRUE(Frame(4999).empty());
-    EXPECT_EQ(RastersCreated(), 0);
-    EXPECT_EQ(lineSlot.duration, 5000u);
-    EXPECT_TRUE(Frame(5000).empty());
-    EXPECT_EQ(lineSlot.duration, 0u);
-}
-
-// Each GDI step failing once: nothing is drawn, nothing leaks, and the next
-// frame makes the texture.
-TEST_F(NoticeRender, GdiFailuresRetryOnTheNextFrameWithoutLeaks) {
+// On a very tall screen the wrap width is 1, one word a line: a text more
+// than 250 reference pixels high is never drawn, one of 250 is.
+TEST_F(NoticeRender, TextHigherThan250IsNeverDrawn) {
     struct Case {
-        faults::Api api;
-        int nth;
-        const char* what;
+        uint32_t gang;
+        NoticeOverlay::Kind kind;
+        int language, fontHeight;
+        const wchar_t* text;
+        const NoticeTexture& texture;
     };
     const Case cases[] = {
-        {faults::kCreateCompatibleDC, 1, "context"}, {faults::kCreateFontW, 1, "font"},
-        {faults::kSelectObject, 1, "font selection"}, {faults::kDrawTextW, 1, "measure"},
-        {faults::kCreateDIBSection, 1, "bitmap"},    {faults::kSelectObject, 2, "bitmap selection"},
-        {faults::kDrawTextW, 2, "draw"},
+        {0, NoticeOverlay::BroughtToKnees, 0, -43, L"Triads brought to their knees!", bannerTexture},
+        {2, NoticeOverlay::Weakened, 1, -24, L"Убито \u2014 100 бойцов Колумбийского картеля. Их влияние сокращается!",
+         lineTexture},
+    };
+    EXPECT_EQ(NoticeWrapWidth(160, 60000), 1);
+    bool refused = false, drawnAt250 = false;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fontHeight);
+        const LONG height = ReferenceCanvas(c.fontHeight).Measure(c.text, 1).bottom;
+        NoticeOverlay::Show(c.gang, 100, c.kind, 0);
+        Frame(10, c.language, 160, 60000);
+        EXPECT_EQ(c.texture.raster != nullptr, height <= 250) << height;
+        refused |= height > 250;
+        drawnAt250 |= height == 250 && c.texture.boxHeight == 256 && c.texture.textureHeight == 256;
+        NoticeOverlay::Reset();
+        Frame(20);
+    }
+    EXPECT_EQ(sim::LiveRasters(), 0);
+    EXPECT_TRUE(refused && drawnAt250) << "the font in use no longer measures these texts at 250 and just above";
+}
+
+// Each step of making the texture failing once: nothing is drawn, no GDI
+// object or raster is left, and the next frame makes the texture.
+TEST_F(NoticeRender, TextureFailuresRetryOnTheNextFrameWithoutLeaks) {
+    struct Case {
+        const char* what;
+        faults::Api api;  // a GDI call failing, or kApiCount for a host raster fault
+        int nth;
+        sim::RenderFaults raster;
+        int rastersMade;
+    };
+    const Case cases[] = {
+        {"context", faults::kCreateCompatibleDC, 1, kNoRasterFault, 0},
+        {"font", faults::kCreateFontW, 1, kNoRasterFault, 0},
+        {"font selection", faults::kSelectObject, 1, kNoRasterFault, 0},
+        {"measure", faults::kDrawTextW, 1, kNoRasterFault, 0},
+        {"bitmap", faults::kCreateDIBSection, 1, kNoRasterFault, 0},
+        {"bitmap selection", faults::kSelectObject, 2, kNoRasterFault, 0},
+        {"draw", faults::kDrawTextW, 2, kNoRasterFault, 0},
+        {"raster create", faults::kApiCount, 0, {1, 0, 32, 0, 0, 0}, 0},
+        {"raster lock", faults::kApiCount, 0, {0, 1, 32, 0, 0, 0}, 1},
+        {"raster depth 16", faults::kApiCount, 0, {0, 0, 16, 0, 0, 0}, 1},
+        {"raster stride short", faults::kApiCount, 0, {0, 0, 32, -4, 0, 0}, 1},
     };
     uint32_t now = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         NoticeOverlay::Show(0, 25, NoticeOverlay::MembersKilled, now);
         const int created = RastersCreated();
-        faults::FailCall(c.api, c.nth);
-        EXPECT_TRUE(Frame(now + 10).empty());
-        EXPECT_EQ(RastersCreated(), created);
-        EXPECT_EQ(faults::LiveGdiObjects(), gdiBefore);
-        EXPECT_EQ(lineTexture.raster, nullptr);
-        EXPECT_EQ(lineTexture.text[0], 0);
-        EXPECT_EQ(lineSlot.duration, 5000u);
+        if (c.api != faults::kApiCount) faults::FailCall(c.api, c.nth);
+        sim::renderFaults = c.raster;
+        if (c.raster.rasterCreateFailsAt) sim::renderFaults.rasterCreateFailsAt += sim::renderLog.rasterCreates;
+        if (c.raster.rasterLockFailsAt) sim::renderFaults.rasterLockFailsAt += sim::renderLog.rasterLocks;
 
-        EXPECT_EQ(Frame(now + 20).size(), 2u);
-        EXPECT_EQ(RastersCreated(), created + 1);
+        EXPECT_TRUE(Frame(now + 10).empty());
         EXPECT_EQ(faults::LiveGdiObjects(), gdiBefore);
+        EXPECT_EQ(sim::LiveRasters(), 0);
+        for (const sim::RasterInfo& raster : sim::renderLog.rasters) EXPECT_EQ(raster.locks, raster.unlocks);
+        EXPECT_TRUE(lineTexture.raster == nullptr && lineTexture.text[0] == 0 && lineSlot.duration == 5000);
+        EXPECT_EQ(RastersCreated(), created + c.rastersMade);
+
+        faults::Clear();
+        sim::renderFaults = kNoRasterFault;
+        EXPECT_EQ(Frame(now + 20).size(), 2u);
+        EXPECT_EQ(sim::LiveRasters(), 1);
         NoticeOverlay::Reset();
         Frame(now + 30);
-        faults::Clear();
         now += 100;
     }
-    EXPECT_EQ(sim::LiveRasters(), 0);
-}
-
-TEST_F(NoticeRender, RasterFailuresReleaseTheRasterAndRetry) {
-    NoticeOverlay::Show(0, 25, NoticeOverlay::MembersKilled, 0);
-    sim::renderFaults.rasterCreateFailsAt = 1;
-    EXPECT_TRUE(Frame(10).empty());
-    EXPECT_EQ(sim::renderLog.rasterCreates, 1);
-    EXPECT_EQ(lineTexture.raster, nullptr);
-    EXPECT_EQ(Frame(20).size(), 2u);
-    EXPECT_EQ(sim::LiveRasters(), 1);
-
-    NoticeOverlay::Show(0, 50, NoticeOverlay::MembersKilled, 30);
-    sim::renderFaults.rasterLockFailsAt = sim::renderLog.rasterLocks + 1;
-    EXPECT_TRUE(Frame(40).empty());
-    EXPECT_EQ(sim::LiveRasters(), 0);
-    EXPECT_EQ(lineTexture.raster, nullptr);
-    EXPECT_EQ(Frame(50).size(), 2u);
-
-    NoticeOverlay::Show(0, 75, NoticeOverlay::MembersKilled, 60);
-    sim::renderFaults.reportedDepth = 16;
-    EXPECT_TRUE(Frame(70).empty());
-    EXPECT_TRUE(Frame(80).empty());
-    EXPECT_EQ(sim::LiveRasters(), 0);
-    sim::renderFaults.reportedDepth = 32;
-    sim::renderFaults.strideExtra = -4;
-    EXPECT_TRUE(Frame(90).empty());
-    EXPECT_EQ(sim::LiveRasters(), 0);
-    const int refused = RastersCreated();
-    for (int id = 1; id <= refused; ++id) EXPECT_EQ(sim::RasterById(id)->locks, sim::RasterById(id)->unlocks);
-
-    // A wider row than needed: texels go by the stride, the padding is untouched.
-    sim::renderFaults.strideExtra = 64;
-    ASSERT_EQ(Frame(100).size(), 2u);
-    const sim::RasterInfo& raster = sim::renderLog.rasters.back();
-    ExpectTextTexture(raster, lineTexture);
-    for (int y = 0; y < raster.height; ++y)
-        for (int i = 0; i < 64; ++i) ASSERT_EQ((*raster.pixels)[y * raster.stride + raster.width * 4 + i], 0xCD);
-    EXPECT_EQ(sim::LiveRasters(), 1);
 }
 
 }  // namespace

@@ -1,145 +1,112 @@
 // Progress notices: stage notices at the thresholds, milestones every 25
 // kills, one per tick, at least 6500 ms apart, only while the player plays.
 #include "fear/progress_notices.h"
-#include "fear/world_tick.h"
 #include "fear_world.h"
-#include "host/handler_entries.h"
 
 namespace {
 
-struct Shown {
-    uint32_t gang, count, kind;
-    bool operator==(const Shown& o) const { return gang == o.gang && count == o.count && kind == o.kind; }
-};
-std::ostream& operator<<(std::ostream& out, const Shown& s) {
-    return out << "{gang " << s.gang << ", count " << s.count << ", kind " << s.kind << "}";
-}
-
 class ProgressNotices : public FearWorld {
 protected:
-    // One notice step at `now`; what it showed, if anything.
-    bool Step(uint32_t now, Shown* shown = nullptr) {
-        const NoticeSlot line = lineSlot;
+    // One notice step at `now`; adds what it showed as "gang:count:kind" (a
+    // broken gang's banner as kind 4).
+    static bool Step(uint32_t now, Lines* shown = nullptr) {
+        lineSlot = NoticeSlot{};
         RunNoticeStep(now);
-        if (lineSlot.startTime == line.startTime && lineSlot.duration == line.duration && lineSlot.kind == line.kind &&
-            lineSlot.count == line.count && lineSlot.gang == line.gang) {
-            return false;
-        }
-        const bool banner = bannerSlot.startTime == now && bannerSlot.duration != 0 && lineSlot.kind == 3;
-        if (shown) *shown = {lineSlot.gang, lineSlot.count, banner ? 4u : lineSlot.kind};
+        if (lineSlot.duration == 0) return false;
+        const uint32_t kind = lineSlot.kind == 3 ? 4 : lineSlot.kind;
+        const std::string text = std::to_string(lineSlot.gang) + ":" + std::to_string(lineSlot.count);
+        if (shown) shown->push_back(text + ":" + std::to_string(kind));
         return true;
     }
-
     // Steps every 6500 ms until nothing more is shown.
-    std::vector<Shown> Drain(uint32_t& now) {
-        std::vector<Shown> all;
-        Shown shown;
-        while (Step(now, &shown)) {
-            all.push_back(shown);
-            now += 6500;
-        }
+    static Lines Drain(uint32_t& now) {
+        Lines all;
+        for (; Step(now, &all); now += 6500) {}
         return all;
     }
-
-    static uint32_t& Kills(int gang) { return fearState.gangs[gang].kills; }
 };
 
 TEST_F(ProgressNotices, KillsRisingOneByOneGiveTheWholeSeries) {
-    std::vector<Shown> all;
-    uint32_t now = 1000;
-    for (uint32_t kills = 1; kills <= 400; ++kills) {
-        Kills(1) = kills;
-        Shown shown;
-        if (Step(now, &shown)) all.push_back(shown);
-        now += 6500;
+    Lines all;
+    for (uint32_t kills = 1, now = 1000; kills <= 400; ++kills, now += 6500) {
+        fearState.gangs[1].kills = kills;
+        Step(now, &all);
     }
-    const std::vector<Shown> expected = {{1, 25, 0},  {1, 50, 0},  {1, 75, 0},  {1, 100, 1}, {1, 125, 0},
-                                         {1, 150, 0}, {1, 175, 0}, {1, 200, 2}, {1, 225, 0}, {1, 250, 0},
-                                         {1, 275, 0}, {1, 300, 4}};
-    EXPECT_EQ(expected, all);
-    EXPECT_EQ(300u, fearState.gangs[1].milestone);
-    EXPECT_EQ(100u, fearState.gangs[1].announced[0]);
-    EXPECT_EQ(200u, fearState.gangs[1].announced[1]);
-    EXPECT_EQ(300u, fearState.gangs[1].announced[2]);
+    EXPECT_EQ((Lines{"1:25:0", "1:50:0", "1:75:0", "1:100:1", "1:125:0", "1:150:0", "1:175:0", "1:200:2", "1:225:0",
+                     "1:250:0", "1:275:0", "1:300:4"}),
+              all);
+    const GangRecord& g = fearState.gangs[1];
+    EXPECT_TRUE(g.milestone == 300 && g.announced[0] == 100 && g.announced[1] == 200 && g.announced[2] == 300);
 }
 
 TEST_F(ProgressNotices, BurstOfKillsIsToldOneNoticeAfterAnother) {
-    Kills(0) = 80;
-    std::vector<uint32_t> times;
+    SetKills({80});
+    Lines all, times;
     for (uint32_t now = 1000; now <= 30000; now += 1000) {
-        if (Step(now)) times.push_back(now);
+        if (Step(now, &all)) times.push_back(std::to_string(now));
     }
-    EXPECT_EQ((std::vector<uint32_t>{1000, 8000, 15000}), times);
-    EXPECT_EQ(75u, lineSlot.count);
-    EXPECT_EQ(75u, fearState.gangs[0].milestone);
-    EXPECT_TRUE(fearState.noticeShown);
-    EXPECT_EQ(15000u, fearState.lastNoticeTime);
+    EXPECT_EQ((Lines{"1000", "8000", "15000"}), times);
+    EXPECT_EQ((Lines{"0:25:0", "0:50:0", "0:75:0"}), all);
+    EXPECT_TRUE(fearState.noticeShown && fearState.lastNoticeTime == 15000);
+    fearState.gangs[0].kills = 100;
+    fearState.lastNoticeTime = 0xFFFFF000;  // the cool-down survives the clock wrapping
+    EXPECT_FALSE(Step(0xFFFFF000 + 6499));
+    EXPECT_TRUE(Step(0xFFFFF000 + 6500));
+    fearState.gangs[0].milestone = 0xFFFFFFF0;  // a milestone past the kills tells nothing, never wraps
+    EXPECT_FALSE(Step(40000));
+    EXPECT_EQ(0xFFFFFFF0u, fearState.gangs[0].milestone);
 }
 
 TEST_F(ProgressNotices, ChangedThresholdsAreAnnouncedAgainWithoutMilestones) {
-    Kills(2) = 300;
+    SetKills({0, 0, 300});
     uint32_t now = 1000;
     Drain(now);
     settings.stageKills[0] = 40;
     settings.stageKills[1] = 55;
     settings.stageKills[2] = 70;
-    EXPECT_EQ((std::vector<Shown>{{2, 40, 1}, {2, 55, 2}, {2, 70, 4}}), Drain(now));
+    EXPECT_EQ((Lines{"2:40:1", "2:55:2", "2:70:4"}), Drain(now));
 }
 
 TEST_F(ProgressNotices, StageNoticesOfEveryGangComeBeforeMilestones) {
-    Kills(0) = 30;
-    Kills(1) = 100;
-    Kills(2) = 25;
-    Kills(3) = 210;
+    SetKills({30, 100, 25, 210});
     uint32_t now = 1000;
-    EXPECT_EQ((std::vector<Shown>{{1, 100, 1}, {3, 100, 1}, {3, 200, 2}, {0, 25, 0}, {2, 25, 0}}), Drain(now));
+    EXPECT_EQ((Lines{"1:100:1", "3:100:1", "3:200:2", "0:25:0", "2:25:0"}), Drain(now));
 }
 
-TEST_F(ProgressNotices, StageThresholdOffTheGridRaisesTheMilestone) {
-    settings.stageKills[0] = 110;
-    Kills(1) = 130;
+TEST_F(ProgressNotices, MilestonesFollowStageThresholdsOffAndOnTheGrid) {
+    settings.stageKills[0] = 110;  // the stage notice raises the milestone to 100
+    SetKills({0, 130});
     fearState.gangs[1].milestone = 75;
     uint32_t now = 1000;
-    EXPECT_EQ((std::vector<Shown>{{1, 110, 1}, {1, 125, 0}}), Drain(now));
-}
+    EXPECT_EQ((Lines{"1:110:1", "1:125:0"}), Drain(now));
 
-TEST_F(ProgressNotices, MilestoneOnAStageCountIsSkippedSilently) {
-    settings.stageKills[0] = 50;  // Stage1Kills itself would be a milestone
-    Kills(1) = 50;
-    fearState.gangs[1].announced[0] = 50;
-    fearState.gangs[1].milestone = 25;
-    uint32_t now = 1000;
+    settings.stageKills[0] = 50;  // a milestone on a stage count is skipped silently
+    fearState.gangs[1] = {7, 38, 50, {50, 0, 0}, 25};
     EXPECT_TRUE(Drain(now).empty());
     EXPECT_EQ(50u, fearState.gangs[1].milestone);
 }
 
-TEST_F(ProgressNotices, NoNoticesForPeacefulGangsOrWhenSwitchedOff) {
-    Kills(1) = 150;
-    sim::SetPedTypeHostile(kLeone, false);
-    EXPECT_FALSE(Step(1000));
-    sim::SetPedTypeHostile(kLeone, true);
-    settings.EnableNotifications = false;
-    EXPECT_FALSE(Step(2000));
-    settings.EnableNotifications = true;
-    settings.Enabled = false;
-    EXPECT_FALSE(Step(3000));
-    settings.Enabled = true;
+TEST_F(ProgressNotices, NoNoticesForPeacefulGangsOrWhenSwitchedOffOrDuringMissions) {
+    SetKills({0, 150});
     settings.PreserveMissions = false;  // notices wait for missions regardless
-    sim::SetMission(true);
-    EXPECT_FALSE(Step(4000));
-    sim::SetMission(false);
-    EXPECT_TRUE(Step(5000));
-}
-
-TEST_F(ProgressNotices, CooldownSurvivesTheClockWrapping) {
-    Kills(1) = 60;
-    EXPECT_TRUE(Step(0xFFFFF000));
-    EXPECT_FALSE(Step(0xFFFFF000 + 6499));
-    EXPECT_TRUE(Step(0xFFFFF000 + 6500));  // wraps to 0x00000964
+    const struct { const char* name; void (*spoil)(bool on); } cases[] = {
+        {"peaceful", [](bool on) { sim::SetPedTypeHostile(kLeone, !on); }},
+        {"notifications off", [](bool on) { settings.EnableNotifications = !on; }},
+        {"disabled", [](bool on) { settings.Enabled = !on; }},
+        {"mission", [](bool on) { sim::SetMission(on); }},
+        {"unusable mission flag", [](bool on) { sim::SetMissionFlagOffset(on ? 6 : sim::kMissionFlagOffsetDefault); }},
+    };
+    uint32_t now = 1000;
+    for (const auto& c : cases) {
+        c.spoil(true);
+        EXPECT_FALSE(Step(now += 1000)) << c.name;
+        c.spoil(false);
+    }
+    EXPECT_TRUE(Step(now += 1000));
 }
 
 TEST_F(ProgressNotices, TickShowsNoticesOnlyWhilePlayerIsInPlay) {
-    Kills(1) = 25;
+    SetKills({0, 25});
     sim::SetPlayerInPlay(false);
     sim::SetClock(1000);
     FearTick();
@@ -147,9 +114,8 @@ TEST_F(ProgressNotices, TickShowsNoticesOnlyWhilePlayerIsInPlay) {
     sim::SetPlayerInPlay(true);
     sim::SetClock(2000);
     FearTick();
-    EXPECT_EQ(2000u, lineSlot.startTime);
-    EXPECT_EQ(25u, lineSlot.count);
-    EXPECT_EQ(5000u, lineSlot.duration);
+    const NoticeSlot& s = lineSlot;
+    EXPECT_TRUE(s.gang == 1 && s.count == 25 && s.kind == 0 && s.startTime == 2000 && s.duration == 5000);
 }
 
 }  // namespace

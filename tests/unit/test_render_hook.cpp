@@ -10,7 +10,6 @@
 #include "overlay/notice_render.h"
 #include "settings/settings.h"
 #include "sim.h"
-#include "support/win32_faults.h"
 #include "world.h"
 #include "world_render.h"
 
@@ -20,16 +19,14 @@ class RenderHook : public ::testing::Test {
 protected:
     void SetUp() override {
         sim::ResetWorld();
-        faults::Clear();
         InitFearState();
         fearState.active = true;
         settings.Enabled = true;
         settings.EnableNotifications = true;
-        bannerSlot = {};
-        lineSlot = {};
-        bannerTexture = {};
-        lineTexture = {};
+        bannerSlot = lineSlot = {};
+        bannerTexture = lineTexture = {};
         ASSERT_TRUE(InstallHooks());
+        hostRuns = sim::routines.runs[7];
     }
     void TearDown() override {
         RemoveHooks();
@@ -39,10 +36,12 @@ protected:
     // The game drawing one frame: its routine entered at its address.
     std::vector<const sim::DrawRecord*> Frame() {
         const sim::CallResult call = sim::CallHost(sim::addr::SiteRenderFrame, {}, false);
-        EXPECT_TRUE(call.registersKept);
-        EXPECT_TRUE(call.stackBalanced);
+        EXPECT_TRUE(call.registersKept && call.stackBalanced);
         return sim::DrawsOfFrame(sim::renderLog.frame);
     }
+    int HostRunsSinceSetUp() const { return sim::routines.runs[7] - hostRuns; }
+
+    int hostRuns = 0;
 };
 
 TEST_F(RenderHook, OverlayLiesOverTheHostsFrameWithTheHostsClockLanguageAndScreen) {
@@ -51,87 +50,69 @@ TEST_F(RenderHook, OverlayLiesOverTheHostsFrameWithTheHostsClockLanguageAndScree
     sim::SetLanguage(1);
     NoticeOverlay::Show(1, 50, NoticeOverlay::MembersKilled, 4000);
 
-    const int hostRuns = sim::routines.runs[7];
     const auto draws = Frame();
-    EXPECT_EQ(sim::routines.runs[7], hostRuns + 1);
+    EXPECT_EQ(HostRunsSinceSetUp(), 1);
     ASSERT_EQ(draws.size(), 2u);
     // The host's own drawing of this frame comes before the overlay's rectangles.
-    size_t hostIndex = 0, firstOverlay = 0;
-    for (size_t i = 0; i < sim::renderLog.draws.size(); ++i) {
-        if (sim::renderLog.draws[i].byHost && sim::renderLog.draws[i].frame == 1) hostIndex = i + 1;
-        if (&sim::renderLog.draws[i] == draws[0]) firstOverlay = i + 1;
-    }
-    EXPECT_GT(hostIndex, 0u);
-    EXPECT_LT(hostIndex, firstOverlay);
+    ASSERT_FALSE(sim::renderLog.draws.empty());
+    EXPECT_TRUE(sim::renderLog.draws.front().byHost);
+    EXPECT_EQ(&sim::renderLog.draws[1], draws[0]);
     EXPECT_EQ(lineTexture.wrapWidth, 938);
     EXPECT_EQ(std::wstring(lineTexture.text), L"Убито \u2014 50 человек из семьи Леоне.");
     EXPECT_FLOAT_EQ(draws[1]->vertices[0].x + draws[1]->vertices[2].x, 1280.0f);
 
     sim::SetClock(9000);  // 5000 ms after the notice
-    EXPECT_TRUE(Frame().empty());
-    EXPECT_EQ(sim::LiveRasters(), 0);
+    EXPECT_TRUE(Frame().empty() && sim::LiveRasters() == 0);
 }
 
-TEST_F(RenderHook, InactiveModuleOnlyRunsTheHostsRoutine) {
-    NoticeOverlay::Show(0, 25, NoticeOverlay::MembersKilled, 0);
-    fearState.active = false;
-    settings.EnableNotifications = false;
-    sim::SetClock(100000);
-    const int hostRuns = sim::routines.runs[7];
-    for (int i = 0; i < 3; ++i) EXPECT_TRUE(Frame().empty());
-    EXPECT_EQ(sim::routines.runs[7], hostRuns + 3);
-    EXPECT_EQ(lineSlot.duration, 5000u);  // neither reset nor retired
-    EXPECT_TRUE(sim::renderLog.stateReads.empty());
-}
-
-TEST_F(RenderHook, EachGateHidesTheOverlayAndANoticeThatEndsMeanwhileIsNeverSeen) {
-    for (int gate = 0; gate < 3; ++gate) {
-        SCOPED_TRACE(gate);
+// While the module is inactive or a host gate is set, the host's routine
+// still runs, but the overlay neither draws, nor retires, nor resets; a notice
+// that ends meanwhile is never seen.
+TEST_F(RenderHook, InactiveModuleOrAHostGateLeavesTheOverlayAlone) {
+    for (int blocker = 0; blocker < 4; ++blocker) {  // 0..2: the host's gates; 3: the module inactive
+        SCOPED_TRACE(blocker);
         sim::ResetWorld();
         lineTexture = {};
-        const int hostRuns = sim::routines.runs[7];
+        hostRuns = sim::routines.runs[7];
         NoticeOverlay::Show(2, 75, NoticeOverlay::MembersKilled, 0);
         ASSERT_EQ(Frame().size(), 2u);
-        sim::SetOverlayGate(gate, 1);
+        if (blocker < 3) sim::SetOverlayGate(blocker, 1);
+        fearState.active = blocker != 3;
+        settings.EnableNotifications = false;
+        for (uint32_t clock : {0u, 4999u, 6000u}) {
+            sim::SetClock(clock);
+            EXPECT_TRUE(Frame().empty());
+            EXPECT_TRUE(lineSlot.duration == 5000 && sim::LiveRasters() == 1);
+        }
+        EXPECT_EQ(sim::renderLog.stateReads.size(), 9u);
+        if (blocker < 3) sim::SetOverlayGate(blocker, 0);
+        fearState.active = true;
+        settings.EnableNotifications = true;
         EXPECT_TRUE(Frame().empty());
-        sim::SetClock(4999);
-        EXPECT_TRUE(Frame().empty());
-        EXPECT_EQ(lineSlot.duration, 5000u);
-        EXPECT_EQ(sim::LiveRasters(), 1);
-        sim::SetClock(6000);
-        EXPECT_TRUE(Frame().empty());
-        sim::SetOverlayGate(gate, 0);
-        EXPECT_TRUE(Frame().empty());
-        EXPECT_EQ(lineSlot.duration, 0u);
-        EXPECT_EQ(sim::LiveRasters(), 0);
-        EXPECT_EQ(sim::routines.runs[7], hostRuns + 5);
+        EXPECT_TRUE(lineSlot.duration == 0 && sim::LiveRasters() == 0);
+        EXPECT_EQ(HostRunsSinceSetUp(), 5);
     }
 }
 
-TEST_F(RenderHook, NotificationsOffEmptyTheSlotsEveryFrame) {
+TEST_F(RenderHook, EnabledOrNotificationsOffEmptyTheSlotsEveryFrame) {
     NoticeOverlay::Show(3, 300, NoticeOverlay::BroughtToKnees, 0);
     ASSERT_EQ(Frame().size(), 4u);
     EXPECT_EQ(sim::LiveRasters(), 2);
 
-    settings.EnableNotifications = false;
-    EXPECT_TRUE(Frame().empty());
-    EXPECT_EQ(sim::LiveRasters(), 0);
-    EXPECT_EQ(bannerSlot.duration, 0u);
-    EXPECT_EQ(lineSlot.duration, 0u);
-    NoticeOverlay::Show(3, 325, NoticeOverlay::MembersKilled, 10);
-    EXPECT_TRUE(Frame().empty());
-    EXPECT_EQ(lineSlot.duration, 0u);
-
-    settings.EnableNotifications = true;
-    settings.Enabled = false;
-    NoticeOverlay::Show(3, 350, NoticeOverlay::MembersKilled, 20);
-    EXPECT_TRUE(Frame().empty());
-    EXPECT_EQ(lineSlot.duration, 0u);
-    EXPECT_EQ(static_cast<int>(sim::renderLog.rasters.size()), 2);
+    const bool switches[][2] = {{true, false}, {true, false}, {false, true}};  // Enabled, EnableNotifications
+    uint32_t count = 325;
+    sim::SetClock(1000);  // every notice shown below would still be showing
+    for (const auto& s : switches) {
+        settings.Enabled = s[0];
+        settings.EnableNotifications = s[1];
+        EXPECT_TRUE(Frame().empty()) << count;
+        EXPECT_TRUE(sim::LiveRasters() == 0 && bannerSlot.duration == 0 && lineSlot.duration == 0) << count;
+        NoticeOverlay::Show(3, count += 25, NoticeOverlay::MembersKilled, 1000);
+    }
+    EXPECT_EQ(sim::renderLog.rasters.size(), 2u);
 
     settings.Enabled = true;
-    sim::SetClock(40);
-    NoticeOverlay::Show(3, 375, NoticeOverlay::MembersKilled, 30);
+    NoticeOverlay::Show(3, 425, NoticeOverlay::MembersKilled, 1000);
     EXPECT_EQ(Frame().size(), 2u);
 }
 

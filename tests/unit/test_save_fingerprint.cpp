@@ -11,35 +11,7 @@
 
 namespace {
 
-const wchar_t kUntouched[] = L"untouched";
-
-class Fingerprint : public ::testing::Test {
-protected:
-    void SetUp() override {
-        faults::Clear();
-        folder = testfiles::NewFolder(L"fingerprint");
-        wcscpy(key, kUntouched);
-    }
-    void TearDown() override {
-        faults::afterReadFile = nullptr;
-        faults::Clear();
-    }
-
-    std::string MakeFile(const std::string& name, const std::string& bytes) {
-        const std::wstring wide = folder + L"\\" + std::wstring(name.begin(), name.end());
-        EXPECT_TRUE(testfiles::WriteFile(wide, bytes));
-        return testfiles::Narrow(wide);
-    }
-
-    std::wstring KeyOf(const std::string& path) {
-        wchar_t result[kFingerprintChars] = {};
-        if (!SaveFingerprint(path.c_str(), result)) return L"refused";
-        return result;
-    }
-
-    std::wstring folder;
-    wchar_t key[kFingerprintChars];
-};
+const std::wstring kRefused = L"refused";
 
 std::string Pattern(size_t size) {
     std::string bytes(size, '\0');
@@ -47,13 +19,8 @@ std::string Pattern(size_t size) {
     return bytes;
 }
 
-// Nobody else may hold the file: an exclusive open succeeds.
-bool NoHandleOpen(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(file);
-    return true;
+HANDLE Open(const std::string& path, DWORD access, DWORD share) {
+    return CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 std::string changingFile;
@@ -61,9 +28,7 @@ LONGLONG changedLength;
 
 void ResizeOnFirstRead(HANDLE, DWORD) {
     faults::afterReadFile = nullptr;
-    HANDLE other = CreateFileA(changingFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    HANDLE other = Open(changingFile, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
     LARGE_INTEGER at;
     at.QuadPart = changedLength;
     SetFilePointerEx(other, at, nullptr, FILE_BEGIN);
@@ -71,106 +36,114 @@ void ResizeOnFirstRead(HANDLE, DWORD) {
     CloseHandle(other);
 }
 
+class Fingerprint : public ::testing::Test {
+protected:
+    void SetUp() override {
+        faults::Clear();
+        folder = testfiles::Narrow(testfiles::NewFolder(L"fingerprint")) + "\\";
+    }
+    void TearDown() override { faults::Clear(); }
+
+    std::string MakeFile(const std::string& name, const std::string& bytes) {
+        const std::string path = folder + name;
+        EXPECT_TRUE(testfiles::WriteFile(std::wstring(path.begin(), path.end()), bytes));
+        return path;
+    }
+
+    // The key, or "refused" with the caller's buffer untouched. Either way no
+    // handle stays open: an exclusive open of an existing file succeeds.
+    static std::wstring KeyOf(const char* path) {
+        wchar_t key[kFingerprintChars] = L"untouched";
+        const bool made = SaveFingerprint(path, key);
+        EXPECT_TRUE(made || wcscmp(key, L"untouched") == 0) << (path ? path : "(null)");
+        if (path && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
+            HANDLE file = Open(path, GENERIC_READ | GENERIC_WRITE, 0);
+            EXPECT_NE(file, INVALID_HANDLE_VALUE) << path;
+            CloseHandle(file);
+        }
+        return made ? key : kRefused;
+    }
+    static std::wstring KeyOf(const std::string& path) { return KeyOf(path.c_str()); }
+
+    std::string folder;
+};
+
 }  // namespace
 
 TEST_F(Fingerprint, KeyIsFnv1aOfEveryByteAndTheLength) {
-    const std::string zeros = MakeFile("zeros.b", std::string(512, '\0'));
-    EXPECT_TRUE(SaveFingerprint(zeros.c_str(), key));
-    EXPECT_STREQ(key, L"S7DA144B97D054B25-512");
-
     std::string counting;
-    for (int i = 0; i < 512; ++i) counting += static_cast<char>(i & 0xFF);
+    for (int i = 0; i < 512; ++i) counting += static_cast<char>(i);
+    EXPECT_EQ(KeyOf(MakeFile("zeros.b", std::string(512, '\0'))), L"S7DA144B97D054B25-512");
     EXPECT_EQ(KeyOf(MakeFile("counting.b", counting)), L"S9432C6144EB04925-512");
     EXPECT_EQ(KeyOf(MakeFile("counting513.b", counting + "x")), L"S828FF181B58CA907-513");
 
-    // A file spread over several reads, against the simulator's own hash.
-    const std::string big = MakeFile("big.b", Pattern(3 * 4096 + 17));
+    const std::string bytes = Pattern(3 * 4096 + 17);
+    const std::string big = MakeFile("big.b", bytes);
     faults::Clear();
-    EXPECT_EQ(KeyOf(big), sim::ExpectedSaveKey(big));
+    const std::wstring key = KeyOf(big);
+    EXPECT_EQ(key, sim::ExpectedSaveKey(big));
     EXPECT_EQ(faults::Calls(faults::kReadFile), 5);  // three full reads, the rest, the empty read at the end
+    EXPECT_EQ(KeyOf(MakeFile("copy.b", bytes)), key);
+    std::string changed = bytes;
+    changed.back() ^= 0x01;
+    const std::wstring changedKey = KeyOf(MakeFile("changed.b", changed));
+    EXPECT_NE(changedKey.substr(0, 17), key.substr(0, 17));
+    EXPECT_EQ(changedKey.substr(17), key.substr(17));
 }
 
 TEST_F(Fingerprint, LengthMustLieBetween512And8MiB) {
-    EXPECT_EQ(KeyOf(MakeFile("511.b", Pattern(511))), L"refused");
-    EXPECT_EQ(KeyOf(MakeFile("0.b", "")), L"refused");
-    const std::string smallest = MakeFile("512.b", Pattern(512));
-    EXPECT_EQ(KeyOf(smallest), sim::ExpectedSaveKey(smallest));
-
-    const std::string largest = MakeFile("largest.b", Pattern(8388608));
-    faults::Clear();
-    EXPECT_TRUE(SaveFingerprint(largest.c_str(), key));
-    EXPECT_EQ(std::wstring(key), sim::ExpectedSaveKey(largest));
-    EXPECT_EQ(std::wstring(key).size(), 25u);
-    EXPECT_EQ(faults::Calls(faults::kReadFile), 2049);
-
-    wcscpy(key, kUntouched);
-    const std::string tooLarge = MakeFile("toolarge.b", Pattern(8388609));
-    faults::Clear();
-    EXPECT_FALSE(SaveFingerprint(tooLarge.c_str(), key));
-    EXPECT_STREQ(key, kUntouched);
-    EXPECT_EQ(faults::Calls(faults::kReadFile), 0);
-    EXPECT_TRUE(NoHandleOpen(tooLarge));
+    const struct {
+        size_t size;
+        int reads;  // 0: refused before reading
+    } cases[] = {{0, 0}, {511, 0}, {512, 2}, {8388608, 2049}, {8388609, 0}};
+    for (const auto& c : cases) {
+        const std::string path = MakeFile("file.b", Pattern(c.size));
+        faults::Clear();
+        const std::wstring key = KeyOf(path);
+        EXPECT_EQ(key, c.reads ? sim::ExpectedSaveKey(path) : kRefused) << c.size;
+        EXPECT_EQ(faults::Calls(faults::kReadFile), c.reads) << c.size;
+        EXPECT_TRUE(c.size != 8388608 || key.size() == 25u) << "the longest key";
+    }
 }
 
-TEST_F(Fingerprint, SameBytesSameKeyAnyChangeAnotherKey) {
-    const std::string bytes = Pattern(2000);
-    const std::wstring first = KeyOf(MakeFile("a.b", bytes));
-    EXPECT_EQ(KeyOf(MakeFile("copy.b", bytes)), first);
+TEST_F(Fingerprint, EveryFailureIsRefused) {
+    EXPECT_EQ(KeyOf(static_cast<const char*>(nullptr)), kRefused);
+    EXPECT_EQ(KeyOf(""), kRefused);
+    EXPECT_EQ(KeyOf(folder + "missing.b"), kRefused);
+    EXPECT_EQ(faults::Calls(faults::kCreateFileA), 1);  // no path never reaches the system
 
-    std::string changed = bytes;
-    changed[1999] ^= 0x01;
-    const std::wstring changedKey = KeyOf(MakeFile("changed.b", changed));
-    EXPECT_NE(changedKey.substr(0, 17), first.substr(0, 17));
-    EXPECT_EQ(changedKey.substr(17), L"-2000");
-
-    const std::wstring longer = KeyOf(MakeFile("longer.b", bytes + std::string(1, '\0')));
-    EXPECT_EQ(longer.substr(17), L"-2001");
-}
-
-TEST_F(Fingerprint, NoPathOrMissingFileLeavesTheKeyAlone) {
-    EXPECT_FALSE(SaveFingerprint(nullptr, key));
-    EXPECT_FALSE(SaveFingerprint("", key));
-    EXPECT_FALSE(SaveFingerprint((testfiles::Narrow(folder) + "\\missing.b").c_str(), key));
-    EXPECT_STREQ(key, kUntouched);
-    EXPECT_EQ(faults::Calls(faults::kCreateFileA), 1);  // an empty path never reaches the system
-}
-
-TEST_F(Fingerprint, FileThatChangesWhileReadIsRefused) {
-    changingFile = MakeFile("grows.b", Pattern(5000));
-    changedLength = 20000;
-    faults::afterReadFile = ResizeOnFirstRead;
-    EXPECT_FALSE(SaveFingerprint(changingFile.c_str(), key));
-    EXPECT_EQ(faults::Calls(faults::kReadFile), 2);  // refused as soon as the total passes 5000
-    EXPECT_TRUE(NoHandleOpen(changingFile));
-
-    changingFile = MakeFile("shrinks.b", Pattern(9000));
-    changedLength = 600;
-    faults::afterReadFile = ResizeOnFirstRead;
-    EXPECT_FALSE(SaveFingerprint(changingFile.c_str(), key));
-    EXPECT_TRUE(NoHandleOpen(changingFile));
-    EXPECT_STREQ(key, kUntouched);
-}
-
-TEST_F(Fingerprint, EverySystemFailureIsRefusedWithoutAHandleLeft) {
     const std::string path = MakeFile("save.b", Pattern(9000));
-    struct Case {
+    const struct {
         faults::Api api;
         int nth;
     } cases[] = {{faults::kCreateFileA, 1}, {faults::kGetFileSizeEx, 1}, {faults::kReadFile, 1},
                  {faults::kReadFile, 2}, {faults::kReadFile, 4}};
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         faults::Clear();
         faults::FailCall(c.api, c.nth);
-        EXPECT_FALSE(SaveFingerprint(path.c_str(), key)) << c.api << " call " << c.nth;
-        EXPECT_STREQ(key, kUntouched);
-        EXPECT_TRUE(NoHandleOpen(path)) << c.api << " call " << c.nth;
+        EXPECT_EQ(KeyOf(path), kRefused) << c.api << " call " << c.nth;
     }
 
-    // Held by someone who shares nothing.
-    faults::Clear();
-    HANDLE locked = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+    // Grows past its size while read (refused at once), or shrinks (refused at the end).
+    for (LONGLONG length : {20000, 600}) {
+        changingFile = MakeFile("changing.b", Pattern(5000));
+        changedLength = length;
+        faults::Clear();
+        faults::afterReadFile = ResizeOnFirstRead;
+        EXPECT_EQ(KeyOf(changingFile), kRefused) << length;
+        EXPECT_EQ(faults::Calls(faults::kReadFile), 2) << length;
+    }
+}
+
+TEST_F(Fingerprint, FileHeldOpenElsewhereIsReadUnlessItsHolderSharesNothing) {
+    const std::string path = MakeFile("save.b", Pattern(9000));
+    HANDLE writer = Open(path, GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    wchar_t key[kFingerprintChars] = {};
+    EXPECT_TRUE(SaveFingerprint(path.c_str(), key));
+    CloseHandle(writer);
+    EXPECT_EQ(key, sim::ExpectedSaveKey(path));
+
+    HANDLE locked = Open(path, GENERIC_READ, 0);
     EXPECT_FALSE(SaveFingerprint(path.c_str(), key));
     CloseHandle(locked);
-    EXPECT_TRUE(SaveFingerprint(path.c_str(), key));
 }
