@@ -96,7 +96,7 @@ TEST_F(NoticeWar, KillsOneByOneToKillsRequiredGiveEveryNoticeInTurn) {
 TEST_F(NoticeWar, StageNoticesOfEveryGangComeBeforeAnyMilestone) {
     for (int i = 0; i < 100; ++i) Kill(kTriads);
     for (int i = 0; i < 30; ++i) Kill(kLeone);
-    const std::vector<Notice> expected = {{1, 25, 0}, {0, 100, 1}};
+    const std::vector<Notice> expected = {{0, 100, 1}, {1, 25, 0}};
     size_t seen = 0;
     int lastLine = 0;
     for (int frame = 0; frame < 120; ++frame) {  // 30 s of play
