@@ -9,19 +9,6 @@ using namespace host;
 
 namespace {
 
-struct ResolvedVictim {
-    int slot;  // -1: not a living pedestrian of the pool
-    PedTrack* track;
-};
-
-ResolvedVictim ResolveVictim(const HostPed* victim) {
-    const int slot = FindPedSlot(victim);
-    if (slot < 0) return {-1, nullptr};
-    const uint8_t status = PedPool()->status[slot];
-    if (status & kPoolSlotFree) return {-1, nullptr};
-    return {slot, &RefreshPedTrack(slot, status)};
-}
-
 bool IsPlayer(const HostEntity* attacker) {
     if (attacker == reinterpret_cast<HostEntity*>(FindPlayerPed())) return true;
     return attacker == FindPlayerEntity();
@@ -33,7 +20,7 @@ bool IsPlayer(const HostEntity* attacker) {
 extern "C" bool DamageIsPlayers(HostPed* victim, HostEntity* attacker) {
     if (!fearState.active || !attacker || !settings.Enabled) return false;
     if (!IsPlayer(attacker)) return false;
-    if (ResolveVictim(victim).slot < 0) return false;
+    if (!RefreshedTrackOf(victim)) return false;
     if (GangOfPedType(victim->pedType) < 0 || !IsPedTypeHostile(victim->pedType)) return false;
     return victim->controllable == 1;
 }
@@ -41,20 +28,20 @@ extern "C" bool DamageIsPlayers(HostPed* victim, HostEntity* attacker) {
 uint8_t __thiscall MarkPlayerDamage(HostPed* victim, HostEntity* attacker, uint32_t weapon, float amount,
                                     uint32_t bodyPart, uint32_t flag) {
     const PedDamageFn hostMethod = Trampoline<PedDamageFn>(kHookPedDamage);
-    const ResolvedVictim before = ResolveVictim(victim);
-    if (before.slot < 0) return hostMethod(victim, attacker, weapon, amount, bodyPart, flag);
+    const PedTrack* before = RefreshedTrackOf(victim);
+    if (!before) return hostMethod(victim, attacker, weapon, amount, bodyPart, flag);
     // The host may free the slot, or hand it to someone else, during the call:
     // only the same occupant (same stamp) is marked.
-    const uint32_t stampBefore = before.track->stamp;
+    const uint32_t stampBefore = before->stamp;
     const float valueBefore = victim->health + victim->armour;
 
     const uint8_t result = hostMethod(victim, attacker, weapon, amount, bodyPart, flag);
 
-    const ResolvedVictim after = ResolveVictim(victim);
-    if (after.slot != before.slot || after.track->stamp != stampBefore) return result;
+    PedTrack* after = RefreshedTrackOf(victim);
+    if (after != before || after->stamp != stampBefore) return result;
     if (valueBefore > victim->health + victim->armour) {
-        after.track->playerDamaged = true;
-        after.track->damageTime = GameClock();
+        after->playerDamaged = true;
+        after->damageTime = GameClock();
     }
     return result;
 }

@@ -10,16 +10,6 @@ using namespace host;
 
 namespace {
 
-// The victim's tracking record, refreshed, or null when it is not a living
-// pedestrian of the pool.
-PedTrack* TrackOfOccupiedSlot(const HostPed* victim) {
-    const int slot = FindPedSlot(victim);
-    if (slot < 0) return nullptr;
-    const uint8_t status = PedPool()->status[slot];
-    if (status & kPoolSlotFree) return nullptr;
-    return &RefreshPedTrack(slot, status);
-}
-
 void AddKill(GangRecord& gang) {
     if (gang.kills <= kKillCeiling - 1) ++gang.kills;
 }
@@ -29,7 +19,7 @@ void AddKill(GangRecord& gang) {
 // The entry stub jumps to the host routine afterwards with its stack intact.
 extern "C" void CountKill(HostPed* victim) {
     if (!fearState.active || !settings.Enabled) return;
-    PedTrack* track = TrackOfOccupiedSlot(victim);
+    PedTrack* track = RefreshedTrackOf(victim);
     if (!track) return;
     const int gang = GangOfPedType(victim->pedType);
     if (gang < 0 || !IsPedTypeHostile(victim->pedType)) return;

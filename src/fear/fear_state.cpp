@@ -29,10 +29,16 @@ FearState fearState = InitialFearState();
 
 void InitFearState() { fearState = InitialFearState(); }
 
-int FindPedSlot(const HostPed* ped) {
+const HostPoolHeader* UsablePedPool() {
     const HostPoolHeader* pool = PedPool();
-    if (!pool || !pool->objects || !pool->status) return -1;
-    if (pool->slotCount < 1 || pool->slotCount > kPedPoolCapacity) return -1;
+    if (!pool || !pool->objects || !pool->status) return nullptr;
+    if (pool->slotCount < 1 || pool->slotCount > kPedPoolCapacity) return nullptr;
+    return pool;
+}
+
+int FindPedSlot(const HostPed* ped) {
+    const HostPoolHeader* pool = UsablePedPool();
+    if (!pool) return -1;
     const uintptr_t base = reinterpret_cast<uintptr_t>(pool->objects);
     const uintptr_t address = reinterpret_cast<uintptr_t>(ped);
     if (address < base) return -1;
@@ -51,6 +57,14 @@ PedTrack& RefreshPedTrack(int slot, uint8_t status) {
         track.stamp = stamp;
     }
     return track;
+}
+
+PedTrack* RefreshedTrackOf(const HostPed* ped) {
+    const int slot = FindPedSlot(ped);
+    if (slot < 0) return nullptr;
+    const uint8_t status = PedPool()->status[slot];
+    if (status & kPoolSlotFree) return nullptr;
+    return &RefreshPedTrack(slot, status);
 }
 
 int GangOfPedType(int32_t pedType) {

@@ -8,6 +8,7 @@
 
 constexpr int kGangCount = 4;  // GangId: Triads, Leone family, Colombian Cartel, Uptown Yardies
 constexpr uint32_t kKillCeiling = 0x7FFFFFFE;
+constexpr uint32_t kMilestoneStep = 25;  // milestones are multiples of this many kills
 
 enum FearMode : uint8_t { None = 0, Calm = 1, Dismount = 2, Flee = 3, Retaliate = 4 };
 
@@ -50,9 +51,13 @@ struct FearState {
 
 extern FearState fearState;
 
+// The host's pedestrian pool when it can be used: arrays present, 1..512 slots.
+const host::HostPoolHeader* UsablePedPool();
 // The slot of a pedestrian object in the host's pool, or -1 when the pool is
 // unusable or the pointer is not one of its objects.
 int FindPedSlot(const host::HostPed* ped);
+// The refreshed record of a pedestrian in an occupied slot; null otherwise.
+PedTrack* RefreshedTrackOf(const host::HostPed* ped);
 // The record of an occupied slot, wiped first when the slot has a new occupant.
 PedTrack& RefreshPedTrack(int slot, uint8_t status);
 // The GangId of a ped type, or -1 when it belongs to no tracked gang.

@@ -5,7 +5,6 @@
 #include <cstdint>
 
 constexpr uint32_t kNoticeCooldownMs = 6500;
-constexpr uint32_t kMilestoneStep = 25;
 
 // Called by the world tick while the player is in play.
 void RunNoticeStep(uint32_t now);

@@ -63,13 +63,6 @@ bool FearGateOpen(bool playerInPlay) {
 
 }  // namespace
 
-const HostPoolHeader* UsablePedPool() {
-    const HostPoolHeader* pool = PedPool();
-    if (!pool || !pool->objects || !pool->status) return nullptr;
-    if (pool->slotCount <= 0 || pool->slotCount > kPedPoolCapacity) return nullptr;
-    return pool;
-}
-
 bool IsPlayerInPlay(const HostPed* player) {
     const uint8_t index = PlayerIndex();
     if (index > 1) return false;

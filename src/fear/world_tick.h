@@ -15,8 +15,6 @@ struct BrokenTable {
     bool byPedType[host::kPedTypeCount];
 };
 
-// The pool when the tick can work on it: arrays present, 1..512 slots.
-const host::HostPoolHeader* UsablePedPool();
 // The player is alive, not dying, and the host has them in play.
 bool IsPlayerInPlay(const host::HostPed* player);
 // The host's mission flag can be read: offset 1..0x1FFFC and a multiple of 4.

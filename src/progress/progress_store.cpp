@@ -16,7 +16,6 @@ namespace {
 
 constexpr wchar_t kStateKey[] = L"StateV2";
 constexpr wchar_t kCountsKey[] = L"Counts";
-constexpr uint32_t kMilestoneStep = 25;
 constexpr int kLongestCountDigits = 10;
 constexpr DWORD kLongestStateValue = kStateChars - 2;  // 255 means the value did not fit
 
