@@ -27,6 +27,10 @@ RenderLog renderLog;
 
 namespace {
 
+// quellsim's "drawing-trace off" hides the raster and draw lines (a demo
+// for players shows the texts and the shots instead).
+bool drawingTraced = true;
+
 // The raster object handed to callers; never freed before ResetWorld, so that
 // an address is never reused while a test may still ask about it.
 struct SimRaster {
@@ -204,7 +208,7 @@ void* __cdecl SimRasterCreate(int32_t width, int32_t height, int32_t depth, int3
     info.address = object;
     rasterObjects.push_back(object);
     renderLog.rasters.push_back(info);
-    Trace("raster %d create %dx%d depth=%d flags=0x%X", info.id, width, height, depth, flags);
+    if (drawingTraced) Trace("raster %d create %dx%d depth=%d flags=0x%X", info.id, width, height, depth, flags);
     return object;
 }
 
@@ -237,7 +241,7 @@ void __cdecl SimRasterDestroy(void* raster) {
     if (info->locked) Misuse("destroy of raster " + std::to_string(info->id) + " while locked");
     info->alive = false;
     info->pixels.reset();  // draws of the recent frames keep their own reference
-    Trace("raster %d destroy", info->id);
+    if (drawingTraced) Trace("raster %d destroy", info->id);
 }
 
 int32_t __cdecl SimRenderStateGet(int32_t state, uint32_t* value) {
@@ -288,7 +292,8 @@ int32_t __cdecl SimDrawPrimitive2D(int32_t type, void* vertices, int32_t count) 
     }
     const std::string line = DescribeDraw(draw);
     const size_t index = currentDrawLines.size();
-    if (index >= previousDrawLines.size() || previousDrawLines[index] != line) Trace("%s", line.c_str());
+    const bool changed = index >= previousDrawLines.size() || previousDrawLines[index] != line;
+    if (changed && drawingTraced) Trace("%s", line.c_str());
     currentDrawLines.push_back(line);
     renderLog.draws.push_back(std::move(draw));
     return 1;
@@ -396,6 +401,8 @@ bool RunRenderCommand(const std::vector<std::string>& words) {
         TakeShot(words);
     } else if (verb == "renderfault") {
         SetFault(words);
+    } else if (verb == "drawing-trace" && words.size() == 2 && (words[1] == "on" || words[1] == "off")) {
+        drawingTraced = words[1] == "on";
     } else if (verb == "renderstate" && words.size() == 3) {
         SetRenderState(static_cast<int32_t>(ParseInt(words[1])), static_cast<uint32_t>(ParseInt(words[2])));
     } else {
