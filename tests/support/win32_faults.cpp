@@ -5,6 +5,7 @@
 namespace faults {
 
 void (*afterReadFile)(HANDLE, DWORD);
+void (*onProfileRead)(const wchar_t*, const wchar_t*);
 
 namespace {
 
@@ -187,6 +188,13 @@ BOOL WINAPI DeleteObjectFake(HGDIOBJ object) {
     return real(object);
 }
 
+DWORD WINAPI GetPrivateProfileStringWFake(LPCWSTR section, LPCWSTR key, LPCWSTR fallback, LPWSTR buffer,
+                                          DWORD size, LPCWSTR file) {
+    REAL("kernel32.dll", GetPrivateProfileStringW);
+    if (onProfileRead) onProfileRead(section, key);
+    return real(section, key, fallback, buffer, size, file);
+}
+
 BOOL WINAPI DeleteDCFake(HDC dc) {
     REAL("gdi32.dll", DeleteDC);
     if (ShouldFail(kDeleteDC)) return FALSE;
@@ -204,6 +212,7 @@ void Clear() {
     moduleFileName = nullptr;
     mainModule = nullptr;
     afterReadFile = nullptr;
+    onProfileRead = nullptr;
 }
 
 int Calls(Api api) { return states[api].calls; }
@@ -230,6 +239,7 @@ QB_IMPORT(CreateFileA, "CreateFileA@28");
 QB_IMPORT(ReadFile, "ReadFile@20");
 QB_IMPORT(GetFileSizeEx, "GetFileSizeEx@8");
 QB_IMPORT(WritePrivateProfileStringW, "WritePrivateProfileStringW@16");
+QB_IMPORT(GetPrivateProfileStringW, "GetPrivateProfileStringW@24");
 QB_IMPORT(CreateCompatibleDC, "CreateCompatibleDC@4");
 QB_IMPORT(CreateFontW, "CreateFontW@56");
 QB_IMPORT(SelectObject, "SelectObject@8");

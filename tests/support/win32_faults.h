@@ -47,6 +47,9 @@ void OverrideModuleFileName(const wchar_t* path);
 void OverrideMainModule(HMODULE module);
 // Runs after every successful ReadFile, e.g. to grow the file being read.
 extern void (*afterReadFile)(HANDLE file, DWORD bytesRead);
+// Sees the section and key of every GetPrivateProfileStringW call, e.g. to
+// learn which settings the plugin reads.
+extern void (*onProfileRead)(const wchar_t* section, const wchar_t* key);
 
 // GDI objects the code under test created and has not deleted yet.
 int LiveGdiObjects();
