@@ -112,6 +112,7 @@ void InstallHost() {
         fprintf(stderr, "simulated host: the window 0x420000..0x982000 is not ours; run under quellhost.exe\n");
         ExitProcess(3);
     }
+    LockHostCode(-1);
     BuildSiteCodes();
     for (const SiteCode& code : siteCodes) WriteSite(code);
     PlaceRoutines();

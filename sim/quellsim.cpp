@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -137,6 +138,12 @@ void SetIni(const std::vector<std::string>& words) {
                                SettingsPath().c_str());
 }
 
+// Another module of the game switching the shared C runtime's locale.
+void SetLocale(const std::string& name) {
+    if (!setlocale(LC_ALL, name.c_str())) ScriptError("locale: the C runtime does not know '" + name + "'");
+    Trace("locale %s: decimal separator \"%s\"", name.c_str(), localeconv()->decimal_point);
+}
+
 void RunFrames(const std::vector<std::string>& words) {
     const long count = words.size() > 1 ? ParseInt(words[1]) : 1;
     const long step = words.size() > 2 ? ParseInt(words[2]) : 50;
@@ -157,6 +164,7 @@ bool RunCoreCommand(const std::vector<std::string>& words) {
     else if (verb == "clock" && words.size() == 2) SetClock(static_cast<uint32_t>(ParseInt(words[1])));
     else if (verb == "sleep" && words.size() == 2) Sleep(static_cast<DWORD>(ParseInt(words[1])));
     else if (verb == "sites") Trace("sites %s", SitesState());
+    else if (verb == "locale" && words.size() == 2) SetLocale(words[1]);
     else if (verb == "header" && words.size() == 3 && words[1] == "timestamp") SetHeaderTimeDateStamp(ParseInt(words[2]));
     else if (verb == "header" && words.size() == 3 && words[1] == "imagesize") SetHeaderSizeOfImage(ParseInt(words[2]));
     else if (verb == "echo") {

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <locale>
+#include <sstream>
 
 #include "quellsim.h"
 
@@ -14,7 +16,14 @@ int scriptLine;
 void (*beforeScriptError)();
 
 long ParseInt(const std::string& word) { return strtol(word.c_str(), nullptr, 0); }
-float ParseFloat(const std::string& word) { return strtof(word.c_str(), nullptr); }
+// Read in the classic locale, whatever the script's `locale` verb set.
+float ParseFloat(const std::string& word) {
+    std::istringstream in(word);
+    in.imbue(std::locale::classic());
+    float value = 0.0f;
+    in >> value;
+    return value;
+}
 
 void ScriptError(const std::string& message) {
     if (beforeScriptError) beforeScriptError();

@@ -23,8 +23,10 @@ constexpr uint32_t ScriptVariables = 0x74B248;
 constexpr uint32_t SavedFilePath = 0x8E2CBC;
 constexpr uint32_t LoadFilePath = 0x9403C4;
 constexpr uint32_t Language = 0x941238;
-constexpr uint32_t ScreenWidth = 0x8F436C;
-constexpr uint32_t ScreenHeight = 0x8F4370;
+// The video mode record: the size the game renders at (what its HUD uses), then
+// the largest size the mode allows. Windowed-mode mods change only the first.
+constexpr uint32_t RenderWidth = 0x8F4364, RenderHeight = 0x8F4368;
+constexpr uint32_t ModeWidth = 0x8F436C, ModeHeight = 0x8F4370;
 constexpr uint32_t Gate0 = 0x8F5AE9, Gate1 = 0x95CD7C, Gate2 = 0x95CDB1;
 
 // Hook sites and the routine site 0 calls.
@@ -74,6 +76,11 @@ void PlaceJump(uint32_t address, const void* target);
 // The host executable's header fields the plugin recognises the game by.
 void SetHeaderTimeDateStamp(uint32_t value);
 void SetHeaderSizeOfImage(uint32_t value);
+
+// The game's code (0x420000..0x982000) refuses protection changes after
+// `allowedChanges` more of them, from any module, as when another program
+// holds the executable's pages; a negative value lifts the lock.
+void LockHostCode(int allowedChanges);
 
 // ------------------------------------------------------------ calling the host's routines
 // Calls code at `address` as the game would: the given ECX/EDX and stack

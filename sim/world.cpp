@@ -137,9 +137,11 @@ void SetPlayerInPlay(bool inPlay) {
     Mem<uint8_t>(addr::PlayerRecords + 316 * Mem<uint8_t>(addr::PlayerIndex)) = inPlay ? 0 : 1;
 }
 
-void SetScreen(int32_t width, int32_t height) {
-    Mem<int32_t>(addr::ScreenWidth) = width;
-    Mem<int32_t>(addr::ScreenHeight) = height;
+void SetScreen(int32_t width, int32_t height, int32_t modeWidth, int32_t modeHeight) {
+    Mem<int32_t>(addr::RenderWidth) = width;
+    Mem<int32_t>(addr::RenderHeight) = height;
+    Mem<int32_t>(addr::ModeWidth) = modeWidth ? modeWidth : width;
+    Mem<int32_t>(addr::ModeHeight) = modeHeight ? modeHeight : height;
 }
 void SetLanguage(uint32_t language) { Mem<uint32_t>(addr::Language) = language; }
 void SetOverlayGate(int gate, uint8_t value) {

@@ -42,7 +42,9 @@ void SetMission(bool running);
 void SetMissionFlagOffset(uint32_t offset);
 void SetPlayerInPlay(bool inPlay);         // the state byte of the player's record
 
-void SetScreen(int32_t width, int32_t height);
+// The render size and the video mode's largest size, equal unless given apart
+// (a window smaller than the desktop).
+void SetScreen(int32_t width, int32_t height, int32_t modeWidth = 0, int32_t modeHeight = 0);
 void SetLanguage(uint32_t language);
 void SetOverlayGate(int gate, uint8_t value);
 

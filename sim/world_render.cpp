@@ -351,8 +351,8 @@ void TraceLastFrame() {
 
 void TakeShot(const std::vector<std::string>& words) {
     if (words.size() != 2) ScriptError("shot FILE.png");
-    const int width = Mem<int32_t>(addr::ScreenWidth);
-    const int height = Mem<int32_t>(addr::ScreenHeight);
+    const int width = Mem<int32_t>(addr::RenderWidth);
+    const int height = Mem<int32_t>(addr::RenderHeight);
     if (width < 1 || height < 1 || width > 8192 || height > 8192) ScriptError("shot: no usable screen size");
     const Frame frame = CompositeFrame(renderLog.frame, width, height, backgroundColour);
     if (!WritePng(words[1], frame)) ScriptError("shot: cannot write " + words[1]);
@@ -381,8 +381,9 @@ void SetFault(const std::vector<std::string>& words) {
 
 bool RunRenderCommand(const std::vector<std::string>& words) {
     const std::string& verb = words[0];
-    if (verb == "screen" && words.size() == 3) {
-        SetScreen(static_cast<int32_t>(ParseInt(words[1])), static_cast<int32_t>(ParseInt(words[2])));
+    if (verb == "screen" && (words.size() == 3 || words.size() == 5)) {
+        const auto size = [&](size_t i) { return i < words.size() ? static_cast<int32_t>(ParseInt(words[i])) : 0; };
+        SetScreen(size(1), size(2), size(3), size(4));
     } else if (verb == "language" && words.size() == 2) {
         SetLanguage(words[1] == "en" ? 0 : words[1] == "ru" ? 1 : static_cast<uint32_t>(ParseInt(words[1])));
     } else if (verb == "gate" && words.size() == 3) {

@@ -128,9 +128,11 @@ void DecideAndAct(const Member& m, const PassContext& pass) {
     const FearMode wanted = WantedMode(m, pass);
     WriteFearBits(m, wanted);
     FearMode reached = Act(m, wanted, pass);
-    // A first takeover whose action waits still owns the bits it just wrote:
-    // keep it on record, or the next tick would "save" the engine's own bits.
-    if (reached == None && m.track.mode == None) reached = Calm;
+    // A first takeover whose action waits (no vehicle pointer yet, still
+    // getting out of one) still owns the bits it just wrote: keep it on record,
+    // or the next tick would "save" the engine's own bits, and stand it down
+    // as a calm member, or it keeps attacking the player while it waits.
+    if (reached == None && m.track.mode == None) reached = CalmDown(m, m.ped->order, pass);
     if (reached == None) return;
     m.track.mode = reached;
     m.track.modeOrder = m.ped->order;

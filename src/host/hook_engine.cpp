@@ -78,6 +78,14 @@ bool PatchSite(HookSite& hook) {
     return true;
 }
 
+// While a site still jumps into this module, the module must outlive
+// FreeLibrary: pinned, it stays mapped until the process ends.
+void PinModule() {
+    HMODULE self = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCWSTR>(&hookSites), &self);
+}
+
 void LogMismatch(uint32_t site) {
     char line[80] = {};
     snprintf(line, sizeof line, "DISABLED: code signature mismatch at %08lX.", static_cast<unsigned long>(site));
@@ -126,10 +134,15 @@ bool InstallHooks() {
 
 // A site whose bytes cannot be written back still jumps to its handler, and
 // the handler runs the host routine through the trampoline: such an entry
-// keeps both and stays installed, so that a later removal tries again.
+// keeps both and stays installed, so that a later removal tries again, and
+// the module is pinned so that the handler is still there when the game
+// next calls the routine, also after an unload.
 void RemoveHooks() {
     for (HookSite& hook : hookSites) {
-        if (hook.installed && !WriteCode(hook.site, hook.expected, hook.length)) continue;
+        if (hook.installed && !WriteCode(hook.site, hook.expected, hook.length)) {
+            PinModule();
+            continue;
+        }
         if (hook.trampoline) VirtualFree(hook.trampoline, 0, MEM_RELEASE);
         hook.trampoline = nullptr;
         hook.installed = false;

@@ -31,8 +31,7 @@ constexpr uintptr_t kScriptVariables = 0x74B248;    // the script's variable spa
 constexpr uintptr_t kSavedFilePath = 0x8E2CBC;      // 8-bit path of the save just written
 constexpr uintptr_t kLoadFilePath = 0x9403C4;       // 8-bit path of the save about to be read
 constexpr uintptr_t kLanguage = 0x941238;           // 32-bit, 0 = English
-constexpr uintptr_t kScreenWidth = 0x8F436C;        // signed 32-bit pixels
-constexpr uintptr_t kScreenHeight = 0x8F4370;       // signed 32-bit pixels
+constexpr uintptr_t kVideoMode = 0x8F4360;          // HostVideoMode
 constexpr uintptr_t kOverlayGates[3] = {0x8F5AE9, 0x95CD7C, 0x95CDB1};  // bytes; 0 allows drawing
 
 constexpr int kPedPoolCapacity = 512;               // the largest slot count the plugin accepts
@@ -152,6 +151,22 @@ static_assert(sizeof(HostVertex2D) == 28, "2D vertex size");
 static_assert(offsetof(HostVertex2D, colour) == 16, "2D vertex colour");
 static_assert(offsetof(HostVertex2D, u) == 20, "2D vertex u");
 
+// The video mode record. The render size is what the game draws at and its
+// HUD uses; the mode size is the largest the video mode allows. They are equal
+// in a plain full-screen game, but windowed-mode and resolution mods change
+// only the render size.
+struct HostVideoMode {
+    uint32_t unknown0;
+    int32_t renderWidth;   // 0x8F4364, pixels
+    int32_t renderHeight;  // 0x8F4368, pixels
+    int32_t modeWidth;     // 0x8F436C, pixels
+    int32_t modeHeight;    // 0x8F4370, pixels
+};
+static_assert(offsetof(HostVideoMode, renderWidth) == 4, "video mode render width");
+static_assert(offsetof(HostVideoMode, renderHeight) == 8, "video mode render height");
+static_assert(offsetof(HostVideoMode, modeWidth) == 12, "video mode largest width");
+static_assert(offsetof(HostVideoMode, modeHeight) == 16, "video mode largest height");
+
 constexpr int32_t kRasterFormatTexture8888 = 0x504;
 constexpr int32_t kPrimitiveTriangleStrip = 4;
 
@@ -173,8 +188,8 @@ inline const char* LoadFilePath() { return reinterpret_cast<const char*>(kLoadFi
 // The save routine's object keeps its status in its first 32-bit word: 0 after a good save.
 inline uint32_t SaveStatus(const void* saver) { return *static_cast<const uint32_t*>(saver); }
 inline uint32_t LanguageWord() { return At<uint32_t>(kLanguage); }
-inline int32_t ScreenWidth() { return At<int32_t>(kScreenWidth); }
-inline int32_t ScreenHeight() { return At<int32_t>(kScreenHeight); }
+inline int32_t ScreenWidth() { return At<HostVideoMode>(kVideoMode).renderWidth; }
+inline int32_t ScreenHeight() { return At<HostVideoMode>(kVideoMode).renderHeight; }
 inline uint8_t OverlayGate(int i) { return At<uint8_t>(kOverlayGates[i]); }
 
 // ---------------------------------------------------------------- routines

@@ -79,6 +79,13 @@ TEST_F(OverlaySession, ExportsUnderBothNamesPutUpAndDrawNotices) {
     EXPECT_FLOAT_EQ(CentreY(draws[1]), 600 * 0.41f);
     EXPECT_EQ(Colour(draws[1]), 0xFFEFBD72u);
     EXPECT_FLOAT_EQ(CentreY(draws[3]), 600 * 0.83f);
+
+    // A 1280 x 720 window on a 1920 x 1080 desktop: placed for the window.
+    sim::SetScreen(1280, 720, 1920, 1080);
+    draws = Frame();
+    ASSERT_EQ(draws.size(), 4u);
+    EXPECT_FLOAT_EQ(CentreX(draws[3]), 640.0f);
+    EXPECT_FLOAT_EQ(CentreY(draws[3]), 720 * 0.83f);
 }
 
 // What the player sees: the frame composited, the text centred and shadowed.

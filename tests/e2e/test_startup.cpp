@@ -6,6 +6,8 @@
 #include "support/plugin_session.h"
 #include "support/test_files.h"
 #include "world.h"
+#include "world_peds.h"
+#include "world_saves.h"
 
 namespace {
 
@@ -16,6 +18,7 @@ class Startup : public testing::Test {
 protected:
     void SetUp() override { sim::InstallHost(); }
     void TearDown() override {
+        sim::LockHostCode(-1);
         sim::SetHeaderTimeDateStamp(0x3CCECE14);
         sim::SetHeaderSizeOfImage(0x582000);
     }
@@ -43,6 +46,7 @@ TEST_F(Startup, LoadsPatchesRunsFramesAndRestoresOnUnload) {
     session.Unload();
     EXPECT_TRUE(sim::SitesPristine());
     EXPECT_EQ(0, PatchedSiteCount());
+    EXPECT_EQ(nullptr, GetModuleHandleW(session.AsiPath().c_str()));
     // Unloading writes nothing; the frames wrote the world's first lines only.
     const std::vector<std::string> lines = session.LogLines();
     ASSERT_FALSE(lines.empty());
@@ -91,6 +95,53 @@ TEST_F(Startup, ASecondLoadAfterAnUnloadStartsAgain) {
     ASSERT_TRUE(first.Load());
     EXPECT_EQ((std::vector<std::string>{kReady, kReady}), first.LogLines());
     EXPECT_EQ(8, PatchedSiteCount());
+}
+
+// The game calls each of the eight routines once, at its site.
+void CallEveryHookedRoutine() {
+    uint8_t* member = sim::SpawnPed(5, 7, 3, 0, 0);
+    sim::RunFrame();
+    sim::CreditKill(member);
+    sim::DamagePed(member, sim::Player(), 1.0f);
+    sim::LookUpZone(1);
+    sim::StartNewGame();
+    sim::SaveGame(1);
+    sim::LoadGame(1);
+}
+
+void ExpectEveryRoutineRanOnce() {
+    for (int hook = 0; hook < 8; ++hook) EXPECT_EQ(1, sim::routines.runs[hook]) << "routine of hook " << hook;
+}
+
+// Sites the game's code does not let the plugin write back keep jumping into
+// the module: FreeLibrary must not unmap it under them.
+TEST_F(Startup, SitesThatCannotBeWrittenBackKeepTheModuleAndTheirRoutines) {
+    {
+        PluginSession session(L"startup-stuck-unload");
+        ASSERT_TRUE(session.Load());
+        sim::LockHostCode(0);
+        session.Unload();
+        EXPECT_EQ(8, PatchedSiteCount());
+        EXPECT_NE(nullptr, GetModuleHandleW(session.AsiPath().c_str()));
+        sim::routines = sim::RoutineLog{};
+        CallEveryHookedRoutine();
+        ExpectEveryRoutineRanOnce();
+    }
+    sim::InstallHost();
+    {
+        // Three sites patched, the fourth refused, and the rollback refused too.
+        sim::LockHostCode(6);
+        PluginSession session(L"startup-stuck-rollback");
+        ASSERT_TRUE(session.Load());
+        EXPECT_EQ(std::vector<std::string>{kDisabled}, session.LogLines());
+        EXPECT_EQ(3, PatchedSiteCount());
+        session.Unload();
+        EXPECT_NE(nullptr, GetModuleHandleW(session.AsiPath().c_str()));
+        sim::routines = sim::RoutineLog{};
+        CallEveryHookedRoutine();
+        ExpectEveryRoutineRanOnce();
+    }
+    sim::InstallHost();  // the pinned modules' jumps go; later suites start from the game's own bytes
 }
 
 }  // namespace

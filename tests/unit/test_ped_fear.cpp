@@ -227,10 +227,12 @@ TEST_F(PedFear, FreedAndReusedSlotsStartWithEmptyRecords) {
     EXPECT_EQ(sim::SlotStatus(kSlot) + 1u, Track(kSlot).stamp);
 }
 
+// Its wish waits, but an attack on the player is stood down on the first tick.
 TEST_F(PedFear, UntriedFirstTakeoverStaysOnRecordAsCalm) {
     uint8_t* p = Member(10.0f);
     sim::SeatPed(p, nullptr);  // afraid in a vehicle the host has no pointer for
-    TickExpect(Calm, {});
+    Aim(p, 8, sim::Player());
+    TickExpect(Calm, {Order(kSlot, "clear 0")});
     EXPECT_EQ(kCleared, BitsOf(p));
     TickExpect(Calm, {});  // tried again, and the saved bits are still the member's own
     fearState.gangs[1].kills = 0;
@@ -240,6 +242,8 @@ TEST_F(PedFear, UntriedFirstTakeoverStaysOnRecordAsCalm) {
     fearState.gangs[1].kills = 300;  // afraid on foot while still getting out of a vehicle
     sim::UnseatPed(p);
     State(p) = 54;
+    Aim(p, 7, sim::Player());
+    TickExpect(Calm, {Order(kSlot, "clear 0")});
     TickExpect(Calm, {});
     State(p) = 1;
     TickExpect(Flee, Flight());

@@ -1,6 +1,8 @@
 // Settings read through the real GetPrivateProfileStringW from real INI files.
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstring>
 #include <cwchar>
 
 #include "host/module_entry.h"
@@ -139,6 +141,33 @@ TEST_F(SettingsFile, RadiiFallBackAndKeepTheirDistance) {
     EXPECT_EQ(150.0f, settings.DisengageRadius);
     Load("FearRadius=inf\r\n");
     EXPECT_EQ(20.0f, settings.FearRadius);
+}
+
+// Read by the decimal point whatever locale another module set; each number
+// comes out exactly as the runtime's conversion gives it in the "C" locale.
+TEST(DecimalSetting, SameValueInEveryLocaleAndTheCommaInNone) {
+    const wchar_t* numbers[] = {L"20",       L"  30.5",    L"+2.5e1",     L"1E2",        L".5",
+                                L"5.",       L"-0.25",     L"0.01",       L"1e-2",       L"007.50e+0",
+                                L"0.1",      L"149.99999", L"3.4028235e38", L"1e39",     L"0.000001e6",
+                                L"12345678901234567890e-18", L"0.00000000000000000000000012345678e26"};
+    const wchar_t* refused[] = {L"",   L" ",   L"30,5", L"30.5 ", L"1e",   L"1e+",  L".",  L"-",
+                                L"nan", L"inf", L"0x14", L"20m",  L"2..5", L"1e5.", L"e5", L"+-1"};
+    for (const char* locale : {"C", "Russian", "German"}) {
+        ASSERT_NE(nullptr, setlocale(LC_ALL, locale)) << locale;
+        for (const wchar_t* text : numbers) {
+            setlocale(LC_ALL, "C");
+            const float expected = wcstof(text, nullptr);
+            setlocale(LC_ALL, locale);
+            float value = -1.0f;
+            EXPECT_TRUE(ParseDecimalFloat(text, &value)) << locale << " " << testing::PrintToString(text);
+            EXPECT_EQ(0, memcmp(&expected, &value, sizeof value)) << locale << " " << testing::PrintToString(text);
+        }
+        for (const wchar_t* text : refused) {
+            float value = -1.0f;
+            EXPECT_FALSE(ParseDecimalFloat(text, &value)) << locale << " " << testing::PrintToString(text);
+        }
+    }
+    setlocale(LC_ALL, "C");
 }
 
 TEST_F(SettingsFile, ValuesAreCutAt31Characters) {
