@@ -74,50 +74,11 @@ const char* SitesState() {
     return patched == 0 && SitesPristine() ? "original" : "mixed";
 }
 
-using DrawTextWFn = int(WINAPI*)(HDC, LPCWSTR, int, LPRECT, UINT);
-DrawTextWFn realDrawTextW;
-
-std::string Utf8(const wchar_t* text, int length) {
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string result(bytes > 0 ? bytes : 0, '\0');
-    if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, text, length, &result[0], bytes, nullptr, nullptr);
-    if (!result.empty() && result.back() == '\0') result.pop_back();
-    return result;
-}
-
-// The text of every notice the plugin renders, as the player would read it;
-// measuring calls (DT_CALCRECT) draw nothing and are not traced.
-int WINAPI TracedDrawTextW(HDC dc, LPCWSTR text, int length, LPRECT rect, UINT format) {
-    if (!(format & DT_CALCRECT) && text) Trace("text \"%s\"", Utf8(text, length).c_str());
-    return realDrawTextW(dc, text, length, rect, format);
-}
-
-// Points the plugin's import of USER32!DrawTextW at TracedDrawTextW; the real
-// call still does the drawing.
-void WatchRenderedTexts(HMODULE module) {
-    auto* base = reinterpret_cast<uint8_t*>(module);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
-        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    const void* target = reinterpret_cast<const void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "DrawTextW"));
-    if (!dir.VirtualAddress || !target) return;
-    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
-        for (auto* slot = reinterpret_cast<void**>(base + d->FirstThunk); *slot; ++slot) {
-            if (*slot != target) continue;
-            DWORD old;
-            VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
-            realDrawTextW = reinterpret_cast<DrawTextWFn>(*slot);
-            *slot = reinterpret_cast<void*>(&TracedDrawTextW);
-            VirtualProtect(slot, sizeof *slot, old, &old);
-        }
-    }
-}
-
 void Attach() {
     if (plugin) ScriptError("the plugin is attached already");
     plugin = LoadLibraryW(PluginPath().c_str());
     if (!plugin) ScriptError("LoadLibraryW failed");
-    WatchRenderedTexts(plugin);
+    TraceRenderedTexts(plugin);
     Trace("attached; sites %s", SitesState());
 }
 

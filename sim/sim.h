@@ -113,5 +113,8 @@ extern RoutineLog routines;
 // log lines...). quellsim prints it; tests search it.
 void Trace(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
 extern std::vector<std::string> trace;
+// Traces every text the loaded `module` draws with DrawTextW (not its
+// measuring calls) as `text "..."`.
+void TraceRenderedTexts(void* module);
 
 }  // namespace sim
