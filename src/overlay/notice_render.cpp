@@ -4,6 +4,8 @@
 
 #include <cwchar>
 
+#include "host/module_entry.h"
+
 NoticeTexture bannerTexture;
 NoticeTexture lineTexture;
 const NoticeStyle kBannerStyle = {-43, 0.41f, 0xFFEFBD72, 0xD0000000};
@@ -253,7 +255,12 @@ void DrawSlot(NoticeSlot& slot, NoticeTexture& texture, uint32_t now, int langua
 
 namespace NoticeOverlay {
 
+// Other plugins may call this from their own drawing hooks, also in a game
+// the plugin refused: the host routines it calls exist only in the supported
+// build, so elsewhere it draws nothing.
 void Draw(unsigned int now, int language, int screenWidth, int screenHeight) {
+    static const bool hostSupported = IsSupportedHost();
+    if (!hostSupported) return;
     if (screenWidth < 160 || screenHeight < 120) return;
     DrawSlot(bannerSlot, bannerTexture, now, language, screenWidth, screenHeight, kBannerStyle);
     DrawSlot(lineSlot, lineTexture, now, language, screenWidth, screenHeight, kLineStyle);

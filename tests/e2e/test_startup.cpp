@@ -7,6 +7,7 @@
 #include "support/test_files.h"
 #include "world.h"
 #include "world_peds.h"
+#include "world_render.h"
 #include "world_saves.h"
 
 namespace {
@@ -70,6 +71,13 @@ TEST_F(Startup, AnotherBuildOfTheGameIsRefusedAndLeftAlone) {
     ASSERT_TRUE(session.Load());
     EXPECT_EQ(std::vector<std::string>{kDisabled}, session.LogLines());
     EXPECT_TRUE(sim::SitesPristine());
+    // Another plugin drawing notices itself: not in a build whose routines differ.
+    using ShowFn = void (*)(unsigned, unsigned, uint32_t, unsigned);
+    using DrawFn = void (*)(unsigned, int, int, int);
+    reinterpret_cast<ShowFn>(session.Export("_ZN13NoticeOverlay4ShowEjjNS_4KindEj"))(0, 25, 0, 1000);
+    reinterpret_cast<DrawFn>(session.Export("_ZN13NoticeOverlay4DrawEjiii"))(1100, 0, 800, 600);
+    EXPECT_EQ(0, sim::LiveRasters());
+    EXPECT_TRUE(sim::DrawsOfFrame(sim::renderLog.frame).empty());
     sim::routines = sim::RoutineLog{};
     sim::RunFrame();
     EXPECT_EQ(1, sim::routines.runs[0]);
@@ -117,7 +125,7 @@ void ExpectEveryRoutineRanOnce() {
 // the module: FreeLibrary must not unmap it under them.
 TEST_F(Startup, SitesThatCannotBeWrittenBackKeepTheModuleAndTheirRoutines) {
     {
-        PluginSession session(L"startup-stuck-unload");
+        PluginSession session(L"startup-stuck-unload", L"QuellbrandPinned");
         ASSERT_TRUE(session.Load());
         sim::LockHostCode(0);
         session.Unload();
@@ -131,7 +139,7 @@ TEST_F(Startup, SitesThatCannotBeWrittenBackKeepTheModuleAndTheirRoutines) {
     {
         // Three sites patched, the fourth refused, and the rollback refused too.
         sim::LockHostCode(6);
-        PluginSession session(L"startup-stuck-rollback");
+        PluginSession session(L"startup-stuck-rollback", L"QuellbrandPinned2");
         ASSERT_TRUE(session.Load());
         EXPECT_EQ(std::vector<std::string>{kDisabled}, session.LogLines());
         EXPECT_EQ(3, PatchedSiteCount());

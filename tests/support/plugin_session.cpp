@@ -19,7 +19,8 @@ int PatchedSiteCount() {
     return patched;
 }
 
-PluginSession::PluginSession(const wchar_t* purpose) : folder(testfiles::NewFolder(purpose)) {
+PluginSession::PluginSession(const wchar_t* purpose, const wchar_t* fileStem)
+    : folder(testfiles::NewFolder(purpose)), stem(fileStem) {
     CopyFileW(ShippedAsi().c_str(), AsiPath().c_str(), FALSE);
 }
 

@@ -9,15 +9,18 @@
 
 struct PluginSession {
     std::wstring folder;
+    std::wstring stem;  // the module's file name less ".asi"
     HMODULE module = nullptr;
 
-    explicit PluginSession(const wchar_t* purpose);
+    // A module that stays in the process for good (pinned) takes another file
+    // name, so that later sessions' name lookups find their own module.
+    explicit PluginSession(const wchar_t* purpose, const wchar_t* fileStem = L"Quellbrand");
     ~PluginSession();
 
-    std::wstring AsiPath() const { return folder + L"\\Quellbrand.asi"; }
-    std::wstring IniPath() const { return folder + L"\\Quellbrand.ini"; }
-    std::wstring LogPath() const { return folder + L"\\Quellbrand.log"; }
-    std::wstring ProgressPath() const { return folder + L"\\Quellbrand-saves.ini"; }
+    std::wstring AsiPath() const { return folder + L"\\" + stem + L".asi"; }
+    std::wstring IniPath() const { return folder + L"\\" + stem + L".ini"; }
+    std::wstring LogPath() const { return folder + L"\\" + stem + L".log"; }
+    std::wstring ProgressPath() const { return folder + L"\\" + stem + L"-saves.ini"; }
 
     void WriteSettings(const std::string& lines);  // "[Morwenstal]" is added in front
     bool Load();                                   // LoadLibraryW
