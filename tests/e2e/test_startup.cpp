@@ -106,7 +106,8 @@ TEST_F(Startup, ASecondLoadAfterAnUnloadStartsAgain) {
 }
 
 // The game calls each of the eight routines once, at its site.
-void CallEveryHookedRoutine() {
+void CallEveryHookedRoutine(const PluginSession& session) {
+    sim::SetSaveFolder(testfiles::Narrow(session.folder) + "\\saves");
     uint8_t* member = sim::SpawnPed(5, 7, 3, 0, 0);
     sim::RunFrame();
     sim::CreditKill(member);
@@ -132,7 +133,7 @@ TEST_F(Startup, SitesThatCannotBeWrittenBackKeepTheModuleAndTheirRoutines) {
         EXPECT_EQ(8, PatchedSiteCount());
         EXPECT_NE(nullptr, GetModuleHandleW(session.AsiPath().c_str()));
         sim::routines = sim::RoutineLog{};
-        CallEveryHookedRoutine();
+        CallEveryHookedRoutine(session);
         ExpectEveryRoutineRanOnce();
     }
     sim::InstallHost();
@@ -146,7 +147,7 @@ TEST_F(Startup, SitesThatCannotBeWrittenBackKeepTheModuleAndTheirRoutines) {
         session.Unload();
         EXPECT_NE(nullptr, GetModuleHandleW(session.AsiPath().c_str()));
         sim::routines = sim::RoutineLog{};
-        CallEveryHookedRoutine();
+        CallEveryHookedRoutine(session);
         ExpectEveryRoutineRanOnce();
     }
     sim::InstallHost();  // the pinned modules' jumps go; later suites start from the game's own bytes

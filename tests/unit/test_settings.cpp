@@ -149,7 +149,8 @@ TEST(DecimalSetting, SameValueInEveryLocaleAndTheCommaInNone) {
     const wchar_t* numbers[] = {L"20",       L"  30.5",    L"+2.5e1",     L"1E2",        L".5",
                                 L"5.",       L"-0.25",     L"0.01",       L"1e-2",       L"007.50e+0",
                                 L"0.1",      L"149.99999", L"3.4028235e38", L"1e39",     L"0.000001e6",
-                                L"12345678901234567890e-18", L"0.00000000000000000000000012345678e26"};
+                                L"99999999999999999999e-18", L"0.00000000000000000000000012345678e26",
+                                L"\t\r 20"};
     const wchar_t* refused[] = {L"",   L" ",   L"30,5", L"30.5 ", L"1e",   L"1e+",  L".",  L"-",
                                 L"nan", L"inf", L"0x14", L"20m",  L"2..5", L"1e5.", L"e5", L"+-1"};
     for (const char* locale : {"C", "Russian", "German"}) {
