@@ -42,6 +42,8 @@ int savesWritten;
 uint32_t gameSerial;  // which game the world belongs to: raised by each new game
 bool newGameFillsZone;
 uint8_t zoneRecord[kZoneRecordBytes];
+size_t saveMinimumBytes = kSaveMinimumBytes;
+int64_t lastSaveRoutineTicks;
 
 // ---------------------------------------------------------------- save files
 void Append(std::vector<uint8_t>& bytes, const void* data, size_t count) {
@@ -84,7 +86,8 @@ std::vector<uint8_t> SaveContent() {
         Append(bytes, p + ped::X, 12);
     }
     uint64_t stream = Fnv1a(bytes) | 1;
-    while (bytes.size() < kSaveMinimumBytes) {
+    bytes.reserve(saveMinimumBytes);
+    while (bytes.size() < saveMinimumBytes) {
         stream ^= stream << 13;
         stream ^= stream >> 7;
         stream ^= stream << 17;
@@ -354,8 +357,8 @@ SaveCall SaveGame(int slot, bool withSaver) {
     return save;
 }
 
-uint8_t __thiscall SimSaveGame(uint8_t* saver, uint32_t argument) {
-    ++routines.runs[5];
+namespace {
+uint8_t RunSaveRoutine(uint8_t* saver, uint32_t argument) {
     seenArgument = argument;
     seenSaver = saver == reinterpret_cast<uint8_t*>(saverObject);
     // Without an object the routine still writes the file, with no status to report.
@@ -373,6 +376,20 @@ uint8_t __thiscall SimSaveGame(uint8_t* saver, uint32_t argument) {
     status = saveFailure == SaveFailure::StatusNonZero ? kSaverFailed : 0;
     return 1;
 }
+}  // namespace
+
+uint8_t __thiscall SimSaveGame(uint8_t* saver, uint32_t argument) {
+    ++routines.runs[5];
+    LARGE_INTEGER start, end;
+    QueryPerformanceCounter(&start);
+    const uint8_t result = RunSaveRoutine(saver, argument);
+    QueryPerformanceCounter(&end);
+    lastSaveRoutineTicks = end.QuadPart - start.QuadPart;
+    return result;
+}
+
+void SetSaveMinimumBytes(size_t bytes) { saveMinimumBytes = bytes; }
+int64_t LastSaveRoutineTicks() { return lastSaveRoutineTicks; }
 
 CallResult LoadGame(int slot) { return LoadGamePath(SaveFilePath(slot)); }
 
@@ -405,6 +422,7 @@ std::wstring ExpectedSaveKey(const std::string& path) {
 void ResetSaveRoutines() {
     SetAllZoneDensities(30, 30, 30, 30);
     saveFailure = SaveFailure::None;
+    saveMinimumBytes = kSaveMinimumBytes;
     loadFailure = false;
     lastLoadedClock = 0;
     gameSerial = 0;

@@ -62,6 +62,12 @@ CallResult LoadGame(int slot);
 // Loads whatever path is at 0x9403C4 now (for paths that are no slot).
 CallResult LoadGamePath(const std::string& path);
 
+// Saves are padded to at least this many bytes (5000 until ResetWorld or a change).
+void SetSaveMinimumBytes(size_t bytes);
+// QueryPerformanceCounter ticks the host's own save routine took in the last
+// save, without any hook around it.
+int64_t LastSaveRoutineTicks();
+
 // The clock and frame count the last successful host load restored.
 uint32_t LastLoadedClock();
 int SavesWritten();

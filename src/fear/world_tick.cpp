@@ -24,7 +24,7 @@ void NoteWorldReady() {
 void ReloadSettingsWhenDue() {
     const uint32_t wallClock = GetTickCount();
     if (wallClock - fearState.lastReloadTime < kSettingsReloadMs) return;
-    LoadSettings();
+    ReloadSettingsIfFileChanged();
     fearState.lastReloadTime = wallClock;
 }
 

@@ -63,7 +63,7 @@ void AttachModule(HMODULE module) {
     wchar_t stem[kPathChars];
     if (!ModuleStem(module, stem)) return;
     BuildSidePaths(stem);
-    LoadSettings();
+    LoadSettingsAndNoteFile();
     fearState.lastReloadTime = GetTickCount();
     if (IsSupportedHost() && StartHooks()) {
         fearState.active = true;

@@ -28,6 +28,11 @@ inline uint32_t KillsRequired() { return settings.stageKills[kStageBroken]; }
 
 // Reads all sixteen keys again; missing or bad values take their defaults.
 void LoadSettings();
+// The first load at attach: LoadSettings, noting the file as it was just before.
+void LoadSettingsAndNoteFile();
+// The world tick's reload: LoadSettings, unless the file holds the same bytes
+// with the same write time as before the last load, or is still missing.
+void ReloadSettingsIfFileChanged();
 bool ReadBoolSetting(const wchar_t* key);
 // A decimal number as the settings file holds it, read the same in every
 // locale: leading blanks, a sign, digits with an optional ".", an optional

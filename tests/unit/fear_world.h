@@ -36,7 +36,7 @@ protected:
         const std::wstring folder = testfiles::NewFolder(L"fear");
         wcsncpy(settingsPath, (folder + L"\\Quellbrand.ini").c_str(), kPathChars - 1);
         wcsncpy(logPath, (folder + L"\\Quellbrand.log").c_str(), kPathChars - 1);
-        LoadSettings();
+        LoadSettingsAndNoteFile();  // as at attach: the world tick's reloads compare with this
         fearState.active = true;
         HoldSettings();
     }

@@ -1,13 +1,17 @@
 // Settings read through the real GetPrivateProfileStringW from real INI files.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <clocale>
 #include <cstring>
 #include <cwchar>
+#include <functional>
 
 #include "host/module_entry.h"
 #include "settings/settings.h"
 #include "support/test_files.h"
+#include "support/win32_faults.h"
 
 namespace {
 
@@ -16,7 +20,10 @@ protected:
     std::wstring path = testfiles::NewFolder(L"settings") + L"\\Quellbrand.ini";
 
     void SetUp() override { wcsncpy(settingsPath, path.c_str(), kPathChars - 1); }
-    void TearDown() override { wmemset(settingsPath, 0, kPathChars); }
+    void TearDown() override {
+        wmemset(settingsPath, 0, kPathChars);
+        faults::Clear();
+    }
 
     void Load(const std::string& lines) {
         testfiles::WriteFile(path, "[Morwenstal]\r\n" + lines);
@@ -189,6 +196,129 @@ TEST_F(SettingsFile, ReloadReturnsADeletedKeyToItsDefault) {
     testfiles::Remove(path);
     LoadSettings();
     EXPECT_EQ(20.0f, settings.FearRadius);
+}
+
+// ---- the world tick's reload: the keys are read again only for a changed file
+
+int keysRead;
+void CountKeyRead(const wchar_t*, const wchar_t*) { ++keysRead; }
+
+FILETIME WriteTime(const std::wstring& path) {
+    FILETIME written = {};
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    GetFileTime(file, nullptr, nullptr, &written);
+    CloseHandle(file);
+    return written;
+}
+
+void SetWriteTime(const std::wstring& path, FILETIME written) {
+    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    SetFileTime(file, nullptr, nullptr, &written);
+    CloseHandle(file);
+}
+
+FILETIME LongAgo() { return FILETIME{0, 0x01D5C000}; }  // early 2020
+
+constexpr size_t kComparedBytes = 16384;  // a longer file is read in full at every reload
+
+// "[Morwenstal]" and `lines`, padded with a comment to `total` bytes.
+std::string Padded(const std::string& lines, size_t total) {
+    const size_t used = std::string("[Morwenstal]\r\n").size() + lines.size() + 4;
+    return lines + "; " + std::string(total - used, 'x') + "\r\n";
+}
+
+class SettingsReload : public SettingsFile {
+protected:
+    void SetUp() override {
+        SettingsFile::SetUp();
+        faults::onProfileRead = CountKeyRead;
+    }
+    void Write(const std::string& lines) { ASSERT_TRUE(testfiles::WriteFile(path, "[Morwenstal]\r\n" + lines)); }
+    // Keys read by one reload, and KillsRequired after it.
+    std::pair<int, uint32_t> Reload() {
+        keysRead = 0;
+        ReloadSettingsIfFileChanged();
+        return {keysRead, KillsRequired()};
+    }
+};
+
+TEST_F(SettingsReload, KeysAreReadAgainOnlyWhenTheFileChangedAppearedOrVanishedOrCannotBeCompared) {
+    using Result = std::pair<int, uint32_t>;
+    Write("KillsRequired=50\r\n");
+    keysRead = 0;
+    LoadSettingsAndNoteFile();
+    ASSERT_EQ(Result(16, 50), Result(keysRead, KillsRequired()));
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        Result reload;
+    } steps[] = {
+        {"unchanged", [] {}, {0, 50}},
+        {"a digit changed, the write time kept",
+         [&] {
+             const FILETIME written = WriteTime(path);
+             Write("KillsRequired=60\r\n");
+             SetWriteTime(path, written);
+         },
+         {16, 60}},
+        {"unchanged again", [] {}, {0, 60}},
+        {"deleted", [&] { testfiles::Remove(path); }, {16, 300}},
+        {"still missing", [] {}, {0, 300}},
+        {"created", [&] { Write("KillsRequired=70\r\n"); }, {16, 70}},
+        {"a line more", [&] { Write("KillsRequired=70\r\nTickMs=200\r\n"); }, {16, 70}},
+        {"as long as the bytes compared", [&] { Write(Padded("KillsRequired=80\r\n", kComparedBytes)); }, {16, 80}},
+        {"unchanged at that length", [] {}, {0, 80}},
+        {"a byte longer", [&] { Write(Padded("KillsRequired=80\r\n", kComparedBytes + 1)); }, {16, 80}},
+        {"still a byte longer", [] {}, {16, 80}},
+        {"short again", [&] { Write("KillsRequired=90\r\n"); }, {16, 90}},
+        {"the read that finds its end fails", [] { faults::FailCall(faults::kReadFile, 2); }, {16, 90}},
+        {"read after the failure", [] {}, {16, 90}},
+        {"its open fails", [] { faults::FailCall(faults::kCreateFileW, 1); }, {16, 90}},
+        {"read after the failure", [] {}, {16, 90}},
+        {"settled", [] {}, {0, 90}},
+    };
+    for (const auto& step : steps) {
+        step.change();
+        EXPECT_EQ(step.reload, Reload()) << step.what;
+    }
+}
+
+TEST_F(SettingsReload, AFileHeldWithoutSharingGivesWhatAFullLoadGives) {
+    Write("KillsRequired=50\r\n");
+    LoadSettingsAndNoteFile();
+    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    LoadSettings();
+    const uint32_t fullLoad = KillsRequired();  // the INI reader cannot open it either
+    EXPECT_EQ(300u, fullLoad);
+    EXPECT_EQ(std::make_pair(16, fullLoad), Reload());
+    EXPECT_EQ(std::make_pair(16, fullLoad), Reload());
+    CloseHandle(held);
+    EXPECT_EQ(std::make_pair(16, 50u), Reload());
+    EXPECT_EQ(std::make_pair(0, 50u), Reload());
+}
+
+// An editor saving the same text again while a load runs: the load sees the
+// file cut short for a moment; the same bytes come back with a new write time.
+TEST_F(SettingsReload, TheSameBytesRewrittenDuringALoadAreReadAgainNextTime) {
+    const std::string lines = "KillsRequired=60\r\n";
+    Write(lines);
+    SetWriteTime(path, LongAgo());
+    static std::wstring* file;
+    static const std::string* text;
+    file = &path;
+    text = &lines;
+    faults::onProfileRead = [](const wchar_t*, const wchar_t* key) {
+        if (wcscmp(key, L"Enabled") == 0) testfiles::WriteFile(*file, "[Morwenstal]\r\n");
+        if (wcscmp(key, L"Stage1Kills") == 0) testfiles::WriteFile(*file, "[Morwenstal]\r\n" + *text);
+    };
+    LoadSettingsAndNoteFile();
+    faults::onProfileRead = CountKeyRead;
+    ASSERT_EQ(300u, KillsRequired());  // read while the file was cut short
+    EXPECT_EQ(std::make_pair(16, 60u), Reload());
+    EXPECT_EQ(std::make_pair(0, 60u), Reload());
 }
 
 }  // namespace
