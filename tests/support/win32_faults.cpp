@@ -63,8 +63,10 @@ BOOL WINAPI VirtualProtectFake(LPVOID address, SIZE_T size, DWORD protection, PD
 BOOL WINAPI VirtualFreeFake(LPVOID address, SIZE_T size, DWORD type) {
     REAL("kernel32.dll", VirtualFree);
     if (ShouldFail(kVirtualFree)) return FALSE;
-    if (type == MEM_RELEASE) liveBlocks().erase(address);
-    return real(address, size, type);
+    // Only a release Windows carried out frees the block (a size other than 0 is refused).
+    const BOOL released = real(address, size, type);
+    if (released && type == MEM_RELEASE) liveBlocks().erase(address);
+    return released;
 }
 
 BOOL WINAPI FlushInstructionCacheFake(HANDLE process, LPCVOID address, SIZE_T size) {
