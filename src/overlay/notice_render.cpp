@@ -231,7 +231,7 @@ int32_t NoticeWrapWidth(int screenWidth, int screenHeight) {
     return static_cast<int32_t>(wrap);
 }
 
-void DrawSlot(NoticeSlot& slot, NoticeTexture& texture, uint32_t now, int language, int screenWidth,
+void DrawSlot(NoticeSlot& slot, NoticeTexture& texture, uint32_t now, NoticeLanguage language, int screenWidth,
               int screenHeight, const NoticeStyle& style) {
     if (slot.duration == 0 || now - slot.startTime >= slot.duration) {
         slot.duration = 0;
@@ -251,12 +251,17 @@ void DrawSlot(NoticeSlot& slot, NoticeTexture& texture, uint32_t now, int langua
     DrawTexture(texture, screenWidth, screenHeight, scale, style);
 }
 
-namespace NoticeOverlay {
-
-void Draw(unsigned int now, int language, int screenWidth, int screenHeight) {
+void DrawNotices(uint32_t now, NoticeLanguage language, int screenWidth, int screenHeight) {
     if (screenWidth < 160 || screenHeight < 120) return;
     DrawSlot(bannerSlot, bannerTexture, now, language, screenWidth, screenHeight, kBannerStyle);
     DrawSlot(lineSlot, lineTexture, now, language, screenWidth, screenHeight, kLineStyle);
+}
+
+namespace NoticeOverlay {
+
+// Other plugins pass the flag they always did: 0 English, otherwise Russian.
+void Draw(unsigned int now, int language, int screenWidth, int screenHeight) {
+    DrawNotices(now, LanguageOfFlag(language), screenWidth, screenHeight);
 }
 
 }  // namespace NoticeOverlay
