@@ -173,10 +173,12 @@ void SetHostBuild(HostBuild build) {
     if (build == HostBuild::V10) Mem<uint32_t>(addr::EntryPoint10) = addr::EntryPointWord;
     if (build == HostBuild::V11) Mem<uint32_t>(addr::EntryPoint11) = addr::EntryPointWord;
     if (build == HostBuild::Steam) Mem<uint32_t>(addr::EntryPointSteam) = addr::EntryPointWord;
-    // An unknown program has nothing at the game's entry points: their pages are not readable.
+    // An unknown program has nothing readable at the game's entry points: no
+    // access at two of them, a guard page (which faults once when touched) at 1.1's.
     for (uint32_t entry : entryPoints) {
         DWORD old = 0;
-        if (build == HostBuild::Unknown) VirtualProtect(reinterpret_cast<void*>(entry), 4, PAGE_NOACCESS, &old);
+        const DWORD locked = entry == addr::EntryPoint11 ? PAGE_READWRITE | PAGE_GUARD : PAGE_NOACCESS;
+        if (build == HostBuild::Unknown) VirtualProtect(reinterpret_cast<void*>(entry), 4, locked, &old);
     }
     const HeaderFields fields = HeaderFieldsOf(build);
     SetHeaderTimeDateStamp(fields.timeDateStamp);

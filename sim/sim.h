@@ -85,7 +85,7 @@ void SetHeaderSizeOfImage(uint32_t value);
 // Which program the process is: GTA III 1.0 (InstallHost's choice), 1.1 or the
 // Steam build (the entry-point word at their addresses, header fields that are
 // not 1.0's), or an unknown program (header fields of its own, and nothing
-// readable at any of the three entry points).
+// readable at any of the three entry points: no access, or a guard page at 1.1's).
 enum class HostBuild { V10, V11, Steam, Unknown };
 void SetHostBuild(HostBuild build);
 // The header fields SetHostBuild writes for each build. 1.0's are the game's;
