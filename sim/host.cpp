@@ -116,6 +116,7 @@ void InstallHost() {
     BuildSiteCodes();
     for (const SiteCode& code : siteCodes) WriteSite(code);
     PlaceRoutines();
+    SetHostBuild(HostBuild::V10);
     routines = RoutineLog{};
     ResetWorld();
 }
@@ -151,6 +152,84 @@ uint8_t* HeaderField(uint32_t peOffset) {
 
 void SetHeaderTimeDateStamp(uint32_t value) { memcpy(HeaderField(8), &value, 4); }
 void SetHeaderSizeOfImage(uint32_t value) { memcpy(HeaderField(0x50), &value, 4); }
+
+HeaderFields HeaderFieldsOf(HostBuild build) {
+    switch (build) {
+        case HostBuild::V10: return {0x3CCECE14, 0x582000};
+        case HostBuild::V11: return {0x3D0A7E52, 0x587000};
+        case HostBuild::Steam: return {0x4A3C61B0, 0x5AB000};
+        case HostBuild::Unknown: break;
+    }
+    return {0x5E1F2A33, 0x00024000};
+}
+
+void SetHostBuild(HostBuild build) {
+    const uint32_t entryPoints[] = {addr::EntryPoint10, addr::EntryPoint11, addr::EntryPointSteam};
+    for (uint32_t entry : entryPoints) {
+        DWORD old = 0;
+        VirtualProtect(reinterpret_cast<void*>(entry), 4, PAGE_EXECUTE_READWRITE, &old);
+        Mem<uint32_t>(entry) = 0;
+    }
+    if (build == HostBuild::V10) Mem<uint32_t>(addr::EntryPoint10) = addr::EntryPointWord;
+    if (build == HostBuild::V11) Mem<uint32_t>(addr::EntryPoint11) = addr::EntryPointWord;
+    if (build == HostBuild::Steam) Mem<uint32_t>(addr::EntryPointSteam) = addr::EntryPointWord;
+    // An unknown program has nothing readable at the game's entry points: no
+    // access at two of them, a guard page (which faults once when touched) at 1.1's.
+    for (uint32_t entry : entryPoints) {
+        DWORD old = 0;
+        const DWORD locked = entry == addr::EntryPoint11 ? PAGE_READWRITE | PAGE_GUARD : PAGE_NOACCESS;
+        if (build == HostBuild::Unknown) VirtualProtect(reinterpret_cast<void*>(entry), 4, locked, &old);
+    }
+    const HeaderFields fields = HeaderFieldsOf(build);
+    SetHeaderTimeDateStamp(fields.timeDateStamp);
+    SetHeaderSizeOfImage(fields.sizeOfImage);
+}
+
+namespace {
+const void* otherModPointer;  // what an indirect jump reads its target from
+
+const void* OtherModRoutine() {
+    static HMODULE module;
+    if (!module) {
+        wchar_t path[MAX_PATH] = {};
+        const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+        std::wstring folder(path, length);
+        folder = folder.substr(0, folder.find_last_of(L"\\/") + 1);
+        const std::string file = kOtherModFile;
+        module = LoadLibraryW((folder + std::wstring(file.begin(), file.end())).c_str());
+    }
+    return module ? reinterpret_cast<const void*>(GetProcAddress(module, "TakenOverRoutine")) : nullptr;
+}
+}  // namespace
+
+bool PlaceOtherModPatch(uint32_t site, OtherModPatch form) {
+    const void* routine = OtherModRoutine();
+    if (!routine) return false;
+    uint8_t* at = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(site));
+    switch (form) {
+        case OtherModPatch::Jump: WriteJump(at, routine); break;
+        case OtherModPatch::Call:
+            WriteJump(at, routine);
+            at[0] = 0xE8;
+            at[5] = 0xC3;
+            break;
+        case OtherModPatch::ShortJump:
+            WriteJump(at - 5, routine);
+            at[0] = 0xEB;
+            at[1] = 0xF9;  // -7: back to the jump before the site
+            break;
+        case OtherModPatch::IndirectJump: {
+            otherModPointer = routine;
+            const uint32_t pointer = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&otherModPointer));
+            at[0] = 0xFF;
+            at[1] = 0x25;
+            memcpy(at + 2, &pointer, 4);
+            break;
+        }
+    }
+    FlushInstructionCache(GetCurrentProcess(), at - 5, 16);
+    return true;
+}
 
 void Trace(const char* format, ...) {
     char line[512];

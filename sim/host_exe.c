@@ -1,7 +1,8 @@
 /* quellhost.exe: a process shaped like GTA III 1.0 for the plugin's eyes.
  *
  * It is based at 0x400000 and reports the game's TimeDateStamp and
- * SizeOfImage in its in-memory PE header. Its own code stays far below
+ * SizeOfImage in its in-memory PE header, and the first word of the game's
+ * entry point at its address. Its own code stays far below
  * 0x420000; a large zero-filled array keeps 0x420000..0x982000 inside the
  * image, where the simulator writes the game's code and data. It then loads
  * the DLL named on its command line (a test DLL or quellsim.dll) and runs
@@ -14,6 +15,8 @@
 #define WINDOW_END 0x982000u
 #define GAME_TIMESTAMP 0x3CCECE14u
 #define GAME_IMAGE_SIZE 0x582000u
+#define GAME_ENTRY_POINT 0x5C1E70u
+#define GAME_ENTRY_WORD 0x53E58955u /* push ebp; mov ebp, esp; push ebx */
 
 __attribute__((used)) static unsigned char hostImage[WINDOW_END - 0x400000u];
 
@@ -35,6 +38,7 @@ static int WriteGameHeader(void) {
     if (base != (BYTE*)0x400000 || !VirtualProtect(base, 0x1000, PAGE_READWRITE, &old)) return 0;
     nt->FileHeader.TimeDateStamp = GAME_TIMESTAMP;
     nt->OptionalHeader.SizeOfImage = GAME_IMAGE_SIZE;
+    *(volatile DWORD*)GAME_ENTRY_POINT = GAME_ENTRY_WORD;
     return 1;
 }
 

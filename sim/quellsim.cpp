@@ -105,6 +105,30 @@ void SetLocale(const std::string& name) {
     Trace("locale %s: decimal separator \"%s\"", name.c_str(), localeconv()->decimal_point);
 }
 
+void SetBuild(const std::string& name) {
+    if (name == "1.0") SetHostBuild(HostBuild::V10);
+    else if (name == "1.1") SetHostBuild(HostBuild::V11);
+    else if (name == "steam") SetHostBuild(HostBuild::Steam);
+    else if (name == "unknown") SetHostBuild(HostBuild::Unknown);
+    else ScriptError("header build 1.0|1.1|steam|unknown");
+}
+
+// Another mod that took over the routine at a site: other-mod SITE FORM.
+void PatchByOtherMod(const std::vector<std::string>& words) {
+    if (words.size() != 3) ScriptError("other-mod SITE jmp|call|short-jmp|indirect-jmp");
+    const std::string& form = words[2];
+    OtherModPatch patch;
+    if (form == "jmp") patch = OtherModPatch::Jump;
+    else if (form == "call") patch = OtherModPatch::Call;
+    else if (form == "short-jmp") patch = OtherModPatch::ShortJump;
+    else if (form == "indirect-jmp") patch = OtherModPatch::IndirectJump;
+    else ScriptError("other-mod: unknown form '" + form + "'");
+    const uint32_t site = static_cast<uint32_t>(ParseInt(words[1]));
+    if (site < 0x420005 || site > 0x981FF0) ScriptError("other-mod: the site lies outside the game's window");
+    if (!PlaceOtherModPatch(site, patch)) ScriptError(std::string("other-mod: cannot load ") + kOtherModFile);
+    Trace("other-mod %s: %08X %s to its routine", kOtherModFile, site, form.c_str());
+}
+
 void RunFrames(const std::vector<std::string>& words) {
     const long count = words.size() > 1 ? ParseInt(words[1]) : 1;
     const long step = words.size() > 2 ? ParseInt(words[2]) : 50;
@@ -128,6 +152,8 @@ bool RunCoreCommand(const std::vector<std::string>& words) {
     else if (verb == "locale" && words.size() == 2) SetLocale(words[1]);
     else if (verb == "header" && words.size() == 3 && words[1] == "timestamp") SetHeaderTimeDateStamp(ParseInt(words[2]));
     else if (verb == "header" && words.size() == 3 && words[1] == "imagesize") SetHeaderSizeOfImage(ParseInt(words[2]));
+    else if (verb == "header" && words.size() == 3 && words[1] == "build") SetBuild(words[2]);
+    else if (verb == "other-mod") PatchByOtherMod(words);
     else if (verb == "echo") {
         std::string text;
         for (size_t i = 1; i < words.size(); ++i) text += (i > 1 ? " " : "") + words[i];

@@ -39,6 +39,11 @@ constexpr uint32_t SiteSaveGame = 0x591EC0;
 constexpr uint32_t SiteLoadGame = 0x590A00;
 constexpr uint32_t SiteRenderFrame = 0x509030;
 
+// The first word of each build's entry point (push ebp; mov ebp, esp; push
+// ebx), at the entry point of 1.0, 1.1 and the Steam build.
+constexpr uint32_t EntryPointWord = 0x53E58955;
+constexpr uint32_t EntryPoint10 = 0x5C1E70, EntryPoint11 = 0x5C2130, EntryPointSteam = 0x5C6FD0;
+
 // Routines the plugin calls.
 constexpr uint32_t FindPlayerPed = 0x4A1150, FindPlayerEntity = 0x4A10C0;
 constexpr uint32_t PedFrightTest = 0x4C5700, PedClearOrder = 0x4D82C0, PedGiveOrder = 0x4D83E0,
@@ -76,6 +81,31 @@ void PlaceJump(uint32_t address, const void* target);
 // The host executable's header fields the plugin recognises the game by.
 void SetHeaderTimeDateStamp(uint32_t value);
 void SetHeaderSizeOfImage(uint32_t value);
+
+// Which program the process is: GTA III 1.0 (InstallHost's choice), 1.1 or the
+// Steam build (the entry-point word at their addresses, header fields that are
+// not 1.0's), or an unknown program (header fields of its own, and nothing
+// readable at any of the three entry points: no access, or a guard page at 1.1's).
+enum class HostBuild { V10, V11, Steam, Unknown };
+void SetHostBuild(HostBuild build);
+// The header fields SetHostBuild writes for each build. 1.0's are the game's;
+// the others are the simulator's stand-ins.
+struct HeaderFields {
+    uint32_t timeDateStamp, sizeOfImage;
+};
+HeaderFields HeaderFieldsOf(HostBuild build);
+
+// Another mod taking over a host routine: loads widescreen.asi (built with the
+// simulator, next to quellhost.exe) and writes at `site` a jump or call to its
+// exported routine. False when the module cannot be loaded.
+enum class OtherModPatch {
+    Jump,          // E9 rel32
+    Call,          // E8 rel32, then a return
+    ShortJump,     // EB rel8 back to an E9 rel32 in the 5 bytes before the site, as hot-patching writes
+    IndirectJump,  // FF 25 and the address of a pointer to the routine
+};
+bool PlaceOtherModPatch(uint32_t site, OtherModPatch form);
+constexpr char kOtherModFile[] = "widescreen.asi";
 
 // The game's code (0x420000..0x982000) refuses protection changes after
 // `allowedChanges` more of them, from any module, as when another program

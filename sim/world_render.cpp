@@ -377,6 +377,16 @@ void SetFault(const std::vector<std::string>& words) {
     else ScriptError("renderfault: unknown failure '" + what + "'");
 }
 
+// The game's menu languages by their word; "ru" is 1 as well, a word that is
+// not English, which the plugin shows in Russian unless its settings say otherwise.
+uint32_t LanguageWord(const std::string& word) {
+    const char* const names[] = {"en", "fr", "de", "it", "es"};
+    for (uint32_t i = 0; i < 5; ++i)
+        if (word == names[i]) return i;
+    if (word == "ru") return 1;
+    return static_cast<uint32_t>(ParseInt(word));
+}
+
 }  // namespace
 
 bool RunRenderCommand(const std::vector<std::string>& words) {
@@ -385,7 +395,7 @@ bool RunRenderCommand(const std::vector<std::string>& words) {
         const auto size = [&](size_t i) { return i < words.size() ? static_cast<int32_t>(ParseInt(words[i])) : 0; };
         SetScreen(size(1), size(2), size(3), size(4));
     } else if (verb == "language" && words.size() == 2) {
-        SetLanguage(words[1] == "en" ? 0 : words[1] == "ru" ? 1 : static_cast<uint32_t>(ParseInt(words[1])));
+        SetLanguage(LanguageWord(words[1]));
     } else if (verb == "gate" && words.size() == 3) {
         const long gate = ParseInt(words[1]);
         if (gate < 0 || gate > 2) ScriptError("gate 0..2 VALUE");

@@ -8,6 +8,7 @@
 #include "host/handler_entries.h"
 #include "host/host_interface.h"
 #include "host/log.h"
+#include "host/refusal_lines.h"
 
 namespace {
 
@@ -110,6 +111,7 @@ bool VerifySites() {
         const uint8_t* code = reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(hook.site));
         if (memcmp(code, hook.expected, hook.length) != 0) {
             LogMismatch(hook.site);
+            LogSiteConflict(hook.site);
             return false;
         }
     }

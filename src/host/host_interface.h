@@ -20,6 +20,14 @@ constexpr uintptr_t kPeMachineOffset = 4;           // 16-bit, after the PE sign
 constexpr uintptr_t kPeTimeDateStampOffset = 8;     // 32-bit
 constexpr uintptr_t kPeSizeOfImageOffset = 0x50;    // 32-bit
 
+// What tells the builds of the game apart when the header tests refuse one:
+// each build's entry point starts with the same 32-bit word (push ebp;
+// mov ebp, esp; push ebx), at an address of its own. Only the log uses them.
+constexpr uint32_t kEntryPointWord = 0x53E58955;
+constexpr uintptr_t kEntryPoint10 = 0x5C1E70;       // GTA III 1.0, the supported build
+constexpr uintptr_t kEntryPoint11 = 0x5C2130;       // GTA III 1.1
+constexpr uintptr_t kEntryPointSteam = 0x5C6FD0;    // the Steam build
+
 // ---------------------------------------------------------------- data
 constexpr uintptr_t kPedPoolPointer = 0x8F2C60;     // pointer to HostPoolHeader
 constexpr uintptr_t kPedTypeTable = 0x941594;       // HostPedType* [kPedTypeCount]

@@ -25,3 +25,10 @@ void LogCounts(const char* tag) {
              g[2].kills, g[3].kills);
     LogLine(line);
 }
+
+void ToLogText(const wchar_t* text, char* out, size_t size) {
+    if (size == 0) return;
+    size_t i = 0;
+    for (; i + 1 < size && text[i]; ++i) out[i] = text[i] >= 0x20 && text[i] < 0x7F ? static_cast<char>(text[i]) : '?';
+    out[i] = '\0';
+}

@@ -7,6 +7,7 @@
 #include "host/hook_engine.h"
 #include "host/host_interface.h"
 #include "host/log.h"
+#include "host/refusal_lines.h"
 #include "settings/settings.h"
 
 wchar_t settingsPath[kPathChars];
@@ -65,7 +66,9 @@ void AttachModule(HMODULE module) {
     BuildSidePaths(stem);
     LoadSettingsAndNoteFile();
     fearState.lastReloadTime = GetTickCount();
-    if (IsSupportedHost() && StartHooks()) {
+    if (!IsSupportedHost()) {
+        LogRefusedHost();
+    } else if (StartHooks()) {
         fearState.active = true;
         LogLine(kReadyLine);
         return;

@@ -27,7 +27,7 @@ void Reset() {
 
 namespace {
 
-constexpr int kLanguages = 2;
+constexpr int kLanguages = 6;  // in the order of NoticeLanguage
 constexpr int kGangs = 4;
 constexpr int kFormattedKinds = 4;  // kinds 0..3 have a format; 4 shows the banner text
 
@@ -54,14 +54,55 @@ const NoticeTexts kTexts[kLanguages] = {
          L"Убито \u2014 %u бойцов %ls. Они теряют улицы!", L"Убито \u2014 %u бойцов. Уцелевшие избегают тебя."},
         true,
     },
+    // French sets a no-break space before ":" and "!".
+    {
+        {L"Triades", L"Famille Leone", L"Cartel colombien", L"Yardies d'Uptown"},
+        {L"Les Triades à genoux\u00A0!", L"Les Leone à genoux\u00A0!", L"Le Cartel à genoux\u00A0!",
+         L"Les Yardies à genoux\u00A0!"},
+        {L"%ls\u00A0: %u membres tués", L"%ls\u00A0: influence en baisse. %u tués.", L"%ls\u00A0: en recul. %u tués.",
+         L"%u tués. Les survivants gardent leurs distances."},
+        false,
+    },
+    // "die Knie" kept together, so that a banner too wide for one line breaks before "gezwungen".
+    {
+        {L"Triaden", L"Leone-Familie", L"Kolumbianisches Kartell", L"Uptown Yardies"},
+        {L"Triaden in die\u00A0Knie gezwungen!", L"Leone in die\u00A0Knie gezwungen!",
+         L"Kartell in die\u00A0Knie gezwungen!", L"Yardies in die\u00A0Knie gezwungen!"},
+        {L"%ls: %u Mitglieder getötet", L"%ls geschwächt. %u getötet.", L"%ls auf dem Rückzug. %u getötet.",
+         L"%u getötet. Die Überlebenden halten Abstand."},
+        false,
+    },
+    {
+        {L"Triadi", L"Famiglia Leone", L"Cartello colombiano", L"Yardies di Uptown"},
+        {L"Triadi in ginocchio!", L"Leone in ginocchio!", L"Cartello in ginocchio!", L"Yardies in ginocchio!"},
+        {L"%ls: %u membri uccisi", L"%ls: influenza in calo. %u uccisi.", L"%ls: in ritirata. %u uccisi.",
+         L"%u uccisi. I superstiti mantengono le distanze."},
+        false,
+    },
+    {
+        {L"Tríadas", L"Familia Leone", L"Cártel colombiano", L"Yardies de Uptown"},
+        {L"¡Tríadas de rodillas!", L"¡Leone de rodillas!", L"¡Cártel de rodillas!", L"¡Yardies de rodillas!"},
+        {L"%ls: %u miembros abatidos", L"%ls: influencia en declive. %u abatidos.", L"%ls: en retirada. %u abatidos.",
+         L"%u abatidos. Los supervivientes guardan las distancias."},
+        false,
+    },
 };
 
 }  // namespace
 
+NoticeLanguage LanguageOfFlag(int language) {
+    return language == 0 ? NoticeLanguage::English : NoticeLanguage::Russian;
+}
+
 void ComposeNoticeText(const NoticeSlot& slot, int language, wchar_t (&text)[kNoticeTextUnits]) {
+    ComposeNoticeText(slot, LanguageOfFlag(language), text);
+}
+
+void ComposeNoticeText(const NoticeSlot& slot, NoticeLanguage language, wchar_t (&text)[kNoticeTextUnits]) {
     for (wchar_t& unit : text) unit = 0;
-    if (slot.gang >= kGangs) return;
-    const NoticeTexts& texts = kTexts[language == 0 ? 0 : 1];
+    const uint32_t table = static_cast<uint32_t>(language);
+    if (slot.gang >= kGangs || table >= kLanguages) return;
+    const NoticeTexts& texts = kTexts[table];
     const wchar_t* name = texts.gangNames[slot.gang];
     const unsigned int count = slot.count;
 

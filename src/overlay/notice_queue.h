@@ -35,5 +35,14 @@ constexpr uint32_t kFollowUpNoticeMs = 10000;
 extern NoticeSlot bannerSlot;
 extern NoticeSlot lineSlot;
 
+// The languages the notices are written in.
+enum class NoticeLanguage : uint32_t { English, Russian, French, German, Italian, Spanish };
+
+// The language flag of the exported Draw, which is also the game's language
+// word: 0 English, every other value Russian.
+NoticeLanguage LanguageOfFlag(int language);
+
+// The slot's text in the given language; empty for an unknown kind.
+void ComposeNoticeText(const NoticeSlot& slot, NoticeLanguage language, wchar_t (&text)[kNoticeTextUnits]);
 // The slot's text in English (language 0) or Russian (any other value).
 void ComposeNoticeText(const NoticeSlot& slot, int language, wchar_t (&text)[kNoticeTextUnits]);

@@ -233,7 +233,7 @@ int32_t NoticeWrapWidth(int screenWidth, int screenHeight) {
     return static_cast<int32_t>(wrap);
 }
 
-void DrawSlot(NoticeSlot& slot, NoticeTexture& texture, uint32_t now, int language, int screenWidth,
+void DrawSlot(NoticeSlot& slot, NoticeTexture& texture, uint32_t now, NoticeLanguage language, int screenWidth,
               int screenHeight, const NoticeStyle& style) {
     if (slot.duration == 0 || now - slot.startTime >= slot.duration) {
         slot.duration = 0;
@@ -253,17 +253,22 @@ void DrawSlot(NoticeSlot& slot, NoticeTexture& texture, uint32_t now, int langua
     DrawTexture(texture, screenWidth, screenHeight, scale, style);
 }
 
-namespace NoticeOverlay {
-
-// Other plugins may call this from their own drawing hooks, also in a game
-// the plugin refused: the host routines it calls exist only in the supported
-// build, so elsewhere it draws nothing.
-void Draw(unsigned int now, int language, int screenWidth, int screenHeight) {
-    static const bool hostSupported = IsSupportedHost();
-    if (!hostSupported) return;
+void DrawNotices(uint32_t now, NoticeLanguage language, int screenWidth, int screenHeight) {
     if (screenWidth < 160 || screenHeight < 120) return;
     DrawSlot(bannerSlot, bannerTexture, now, language, screenWidth, screenHeight, kBannerStyle);
     DrawSlot(lineSlot, lineTexture, now, language, screenWidth, screenHeight, kLineStyle);
+}
+
+namespace NoticeOverlay {
+
+// Other plugins pass the flag they always did: 0 English, otherwise Russian.
+// They may call this from their own drawing hooks, also in a game the plugin
+// refused: the host routines it calls exist only in the supported build, so
+// elsewhere it draws nothing.
+void Draw(unsigned int now, int language, int screenWidth, int screenHeight) {
+    static const bool hostSupported = IsSupportedHost();
+    if (!hostSupported) return;
+    DrawNotices(now, LanguageOfFlag(language), screenWidth, screenHeight);
 }
 
 }  // namespace NoticeOverlay

@@ -41,8 +41,12 @@ constexpr int32_t kMaxWrapWidth = 1000;
 
 // Retires the slot when its time is up; otherwise makes its texture when the
 // text or wrap width changed and draws it.
-void DrawSlot(NoticeSlot& slot, NoticeTexture& texture, uint32_t now, int language, int screenWidth,
+void DrawSlot(NoticeSlot& slot, NoticeTexture& texture, uint32_t now, NoticeLanguage language, int screenWidth,
               int screenHeight, const NoticeStyle& style);
+
+// What the exported NoticeOverlay::Draw does, in any of the notice languages:
+// the banner slot, then the line slot; nothing on a screen below 160 x 120.
+void DrawNotices(uint32_t now, NoticeLanguage language, int screenWidth, int screenHeight);
 
 // The wrap width, in reference pixels, for a screen of this size.
 int32_t NoticeWrapWidth(int screenWidth, int screenHeight);

@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <cstdio>
+#include <cstring>
 #include <cwchar>
 
+#include "host/log.h"
 #include "host/module_entry.h"
 
 Settings settings;
@@ -12,6 +15,8 @@ namespace {
 
 constexpr wchar_t kSection[] = L"Morwenstal";
 constexpr int kValueChars = 32;
+constexpr int kKeyCount = 17;
+constexpr int kSettingLineChars = 128;
 
 struct SettingValue {
     wchar_t text[kValueChars];
@@ -23,14 +28,105 @@ SettingValue ReadValue(const wchar_t* key) {
     return value;
 }
 
+// ---------------------------------------------------------------- SETTING lines
+// A value that is present but not taken as written gets one line naming the
+// key, the text found and the value used. The line last written is kept per
+// key, so that the reload every two seconds does not repeat it; it is
+// forgotten once the key is taken or absent, so that a bad value coming back
+// is reported again.
+constexpr char kNotANumber[] = "not a number";
+constexpr char kOutOfRange[] = "out of range";
+constexpr char kNotTrueOrFalse[] = "not true or false";
+constexpr char kNotALanguage[] = "not auto, en, ru, fr, de, it or es";
+
+struct SettingReport {
+    const wchar_t* key;  // null while the entry is free
+    char line[kSettingLineChars];
+};
+
+SettingReport reports[kKeyCount];
+
+SettingReport* FindReport(const wchar_t* key, bool claim) {
+    for (SettingReport& report : reports)
+        if (report.key && wcscmp(report.key, key) == 0) return &report;
+    if (!claim) return nullptr;
+    for (SettingReport& report : reports) {
+        if (report.key) continue;
+        report.key = key;
+        return &report;
+    }
+    return nullptr;
+}
+
+// `problem` is null when the value was taken as written.
+void ReportSetting(const wchar_t* key, const SettingValue& value, const char* problem, const char* used) {
+    if (!problem || value.text[0] == L'\0') {
+        if (SettingReport* report = FindReport(key, false)) report->line[0] = '\0';
+        return;
+    }
+    SettingReport* report = FindReport(key, true);
+    if (!report) return;
+    char keyText[kValueChars], valueText[kValueChars];
+    ToLogText(key, keyText, sizeof keyText);
+    ToLogText(value.text, valueText, sizeof valueText);
+    char line[kSettingLineChars] = {};
+    snprintf(line, sizeof line, "SETTING %s=\"%s\" %s; %s used", keyText, valueText, problem, used);
+    if (strcmp(line, report->line) == 0) return;
+    memcpy(report->line, line, sizeof line);
+    LogLine(line);
+}
+
+struct UsedText {
+    char text[24];
+};
+
+UsedText WholeText(long value) {
+    UsedText used = {};
+    snprintf(used.text, sizeof used.text, "%ld", value);
+    return used;
+}
+
+// The fewest decimals that read back as the same float, written with a point
+// in every locale: 20, 0.25, 30.5.
+UsedText DecimalText(float value) {
+    UsedText used = {};
+    const char* sign = value < 0.0f ? "-" : "";
+    const double magnitude = value < 0.0f ? -static_cast<double>(value) : static_cast<double>(value);
+    if (!(magnitude < 1e9)) return used;  // no used value comes near
+    uint64_t scale = 1;
+    for (int decimals = 0; decimals <= 12; ++decimals, scale *= 10) {
+        const uint64_t digits = static_cast<uint64_t>(magnitude * static_cast<double>(scale) + 0.5);
+        if (static_cast<float>(static_cast<double>(digits) / static_cast<double>(scale)) != static_cast<float>(magnitude))
+            continue;
+        const unsigned long long whole = digits / scale, fraction = digits % scale;
+        if (decimals == 0)
+            snprintf(used.text, sizeof used.text, "%s%llu", sign, whole);
+        else
+            snprintf(used.text, sizeof used.text, "%s%llu.%0*llu", sign, whole, decimals, fraction);
+        break;
+    }
+    return used;
+}
+
+// ---------------------------------------------------------------- numbers
 // A number counts only when it fills the whole value: "300 ; comment" is refused.
-bool ReadIntSetting(const wchar_t* key, long* result) {
-    SettingValue value = ReadValue(key);
+struct IntReading {
+    SettingValue value;
+    bool number;
+    long parsed;
+};
+
+IntReading ReadIntSetting(const wchar_t* key) {
+    IntReading reading = {ReadValue(key), false, 0};
     wchar_t* end = nullptr;
-    long number = wcstol(value.text, &end, 10);
-    if (end == value.text || *end != L'\0') return false;
-    *result = number;
-    return true;
+    reading.parsed = wcstol(reading.value.text, &end, 10);
+    reading.number = end != reading.value.text && *end == L'\0';
+    return reading;
+}
+
+void ReportInt(const wchar_t* key, const IntReading& reading, uint32_t used) {
+    const char* problem = !reading.number ? kNotANumber : static_cast<long>(used) != reading.parsed ? kOutOfRange : nullptr;
+    ReportSetting(key, reading.value, problem, WholeText(static_cast<long>(used)).text);
 }
 
 // The runtime's float conversion takes its decimal separator from the
@@ -89,12 +185,27 @@ double ScaleByPowerOfTen(double value, int exponent) {
     return exponent >= 0 ? value * kPowers[exponent] : value / kPowers[-exponent];
 }
 
-float ReadFloatSetting(const wchar_t* key, float fallback, float low, float high) {
-    SettingValue value = ReadValue(key);
-    float number = 0.0f;
-    if (!ParseDecimalFloat(value.text, &number)) return fallback;
-    if (number < low || number > high) return fallback;
-    return number;
+struct FloatReading {
+    SettingValue value;
+    bool number;
+    float parsed;
+};
+
+FloatReading ReadFloatSetting(const wchar_t* key) {
+    FloatReading reading = {ReadValue(key), false, 0.0f};
+    reading.number = ParseDecimalFloat(reading.value.text, &reading.parsed);
+    return reading;
+}
+
+float InRangeOr(const FloatReading& reading, float fallback, float low, float high) {
+    if (!reading.number || reading.parsed < low || reading.parsed > high) return fallback;
+    return reading.parsed;
+}
+
+// After the derived adjustments, so that the line gives the value in force.
+void ReportFloat(const wchar_t* key, const FloatReading& reading, float used) {
+    const char* problem = !reading.number ? kNotANumber : used != reading.parsed ? kOutOfRange : nullptr;
+    ReportSetting(key, reading.value, problem, DecimalText(used).text);
 }
 
 uint32_t ClampInt(long value, long low, long high) {
@@ -104,62 +215,89 @@ uint32_t ClampInt(long value, long low, long high) {
 }
 
 uint32_t ReadKillsRequired() {
-    long value = 300;
-    ReadIntSetting(L"KillsRequired", &value);
-    if (value < 3) return 3;
-    if (value >= 1000000) return 1000000;
-    return static_cast<uint32_t>(value);
+    const IntReading reading = ReadIntSetting(L"KillsRequired");
+    const long value = reading.number ? reading.parsed : 300;
+    const uint32_t result = value < 3 ? 3 : value >= 1000000 ? 1000000 : static_cast<uint32_t>(value);
+    ReportInt(L"KillsRequired", reading, result);
+    return result;
 }
 
 uint32_t ReadStage1Kills(uint32_t killsRequired) {
     const uint32_t ceiling = killsRequired - 2;
-    long value = 0;
+    const IntReading reading = ReadIntSetting(L"Stage1Kills");
     uint32_t result = 100;
-    if (ReadIntSetting(L"Stage1Kills", &value)) result = value <= 0 ? 1 : ClampInt(value, 1, ceiling);
-    return result > ceiling ? ceiling : result;
+    if (reading.number) result = reading.parsed <= 0 ? 1 : ClampInt(reading.parsed, 1, ceiling);
+    if (result > ceiling) result = ceiling;
+    ReportInt(L"Stage1Kills", reading, result);
+    return result;
 }
 
 // Unlike the first threshold, a missing second one is not raised above the
 // first: the broken test uses the larger of the two, so their order is free.
 uint32_t ReadStage2Kills(uint32_t stage1, uint32_t killsRequired) {
     const uint32_t ceiling = killsRequired - 1;
-    long value = 0;
+    const IntReading reading = ReadIntSetting(L"Stage2Kills");
     uint32_t result = 200;
-    if (ReadIntSetting(L"Stage2Kills", &value)) {
-        result = value <= static_cast<long>(stage1) ? stage1 + 1 : ClampInt(value, 1, ceiling);
-    }
-    return result >= killsRequired ? ceiling : result;
+    if (reading.number) result = reading.parsed <= static_cast<long>(stage1) ? stage1 + 1 : ClampInt(reading.parsed, 1, ceiling);
+    if (result >= killsRequired) result = ceiling;
+    ReportInt(L"Stage2Kills", reading, result);
+    return result;
 }
 
 void ReadSpawnMultipliers() {
     float* m = settings.stageSpawnMultiplier;
-    m[kStageBroken] = ReadFloatSetting(L"SpawnMultiplier", 0.25f, 0.01f, 1.0f);
-    m[kStageLosingGround] = ReadFloatSetting(L"Stage2SpawnMultiplier", 0.5f, 0.01f, 1.0f);
-    m[kStageWeakened] = ReadFloatSetting(L"Stage1SpawnMultiplier", 0.75f, 0.01f, 1.0f);
+    const FloatReading broken = ReadFloatSetting(L"SpawnMultiplier");
+    const FloatReading losingGround = ReadFloatSetting(L"Stage2SpawnMultiplier");
+    const FloatReading weakened = ReadFloatSetting(L"Stage1SpawnMultiplier");
+    m[kStageBroken] = InRangeOr(broken, 0.25f, 0.01f, 1.0f);
+    m[kStageLosingGround] = InRangeOr(losingGround, 0.5f, 0.01f, 1.0f);
+    m[kStageWeakened] = InRangeOr(weakened, 0.75f, 0.01f, 1.0f);
     if (m[kStageBroken] > m[kStageLosingGround]) m[kStageLosingGround] = m[kStageBroken];
     if (m[kStageLosingGround] > m[kStageWeakened]) m[kStageWeakened] = m[kStageLosingGround];
+    ReportFloat(L"SpawnMultiplier", broken, m[kStageBroken]);
+    ReportFloat(L"Stage2SpawnMultiplier", losingGround, m[kStageLosingGround]);
+    ReportFloat(L"Stage1SpawnMultiplier", weakened, m[kStageWeakened]);
 }
 
 void ReadRadii() {
-    settings.FearRadius = ReadFloatSetting(L"FearRadius", 20.0f, 2.0f, 100.0f);
-    settings.DisengageRadius = ReadFloatSetting(L"DisengageRadius", 45.0f, 5.0f, 150.0f);
+    const FloatReading fear = ReadFloatSetting(L"FearRadius");
+    const FloatReading disengage = ReadFloatSetting(L"DisengageRadius");
+    settings.FearRadius = InRangeOr(fear, 20.0f, 2.0f, 100.0f);
+    settings.DisengageRadius = InRangeOr(disengage, 45.0f, 5.0f, 150.0f);
     const float floor = settings.FearRadius + 5.0f;
     if (floor > settings.DisengageRadius) settings.DisengageRadius = floor;
+    ReportFloat(L"FearRadius", fear, settings.FearRadius);
+    ReportFloat(L"DisengageRadius", disengage, settings.DisengageRadius);
 }
 
 uint32_t ReadTickMs() {
-    long value = 150;
-    ReadIntSetting(L"TickMs", &value);
-    if (value < 50) return 50;
-    if (value >= 1000) return 1000;
-    return static_cast<uint32_t>(value);
+    const IntReading reading = ReadIntSetting(L"TickMs");
+    const long value = reading.number ? reading.parsed : 150;
+    const uint32_t result = value < 50 ? 50 : value >= 1000 ? 1000 : static_cast<uint32_t>(value);
+    ReportInt(L"TickMs", reading, result);
+    return result;
 }
 
 uint32_t ReadRetaliationMs() {
-    long seconds = 8;
-    if (ReadIntSetting(L"RetaliationSeconds", &seconds) && seconds <= 0) seconds = 1;
+    const IntReading reading = ReadIntSetting(L"RetaliationSeconds");
+    long seconds = reading.number ? reading.parsed : 8;
+    if (reading.number && seconds <= 0) seconds = 1;
     if (seconds > 60) seconds = 60;
+    ReportInt(L"RetaliationSeconds", reading, static_cast<uint32_t>(seconds));
     return static_cast<uint32_t>(seconds) * 1000;
+}
+
+// Case-insensitive; anything else, the empty value included, is auto.
+LanguageChoice ReadLanguage() {
+    static const wchar_t* const kNames[] = {L"auto", L"en", L"ru", L"fr", L"de", L"it", L"es"};  // LanguageChoice order
+    const SettingValue value = ReadValue(L"Language");
+    for (size_t i = 0; i < sizeof kNames / sizeof kNames[0]; ++i) {
+        if (_wcsicmp(value.text, kNames[i]) != 0) continue;
+        ReportSetting(L"Language", value, nullptr, "");
+        return static_cast<LanguageChoice>(i);
+    }
+    ReportSetting(L"Language", value, kNotALanguage, "auto");
+    return LanguageChoice::Auto;
 }
 
 }  // namespace
@@ -181,9 +319,11 @@ bool ParseDecimalFloat(const wchar_t* text, float* value) {
 }
 
 bool ReadBoolSetting(const wchar_t* key) {
-    SettingValue value = ReadValue(key);
-    if (_wcsicmp(value.text, L"false") == 0 || wcscmp(value.text, L"0") == 0) return false;
-    return true;
+    const SettingValue value = ReadValue(key);
+    const bool isFalse = _wcsicmp(value.text, L"false") == 0 || wcscmp(value.text, L"0") == 0;
+    const bool isTrue = _wcsicmp(value.text, L"true") == 0 || wcscmp(value.text, L"1") == 0;
+    ReportSetting(key, value, isFalse || isTrue ? nullptr : kNotTrueOrFalse, "true");
+    return !isFalse;
 }
 
 void LoadSettings() {
@@ -203,4 +343,5 @@ void LoadSettings() {
     ReadRadii();
     settings.TickMs = ReadTickMs();
     settings.retaliationMs = ReadRetaliationMs();
+    settings.Language = ReadLanguage();
 }

@@ -3,6 +3,10 @@
 
 #include <cstdint>
 
+// The notices' language as the player chose it. Auto follows the game's
+// language word: 0 English, any other value Russian.
+enum class LanguageChoice : uint8_t { Auto, English, Russian, French, German, Italian, Spanish };
+
 struct Settings {
     bool Enabled;
     bool EnableFear;
@@ -16,6 +20,7 @@ struct Settings {
     float stageSpawnMultiplier[3];      // Stage1SpawnMultiplier, Stage2SpawnMultiplier, SpawnMultiplier
     float FearRadius;
     float DisengageRadius;
+    LanguageChoice Language;
 };
 
 extern Settings settings;
@@ -26,7 +31,9 @@ inline uint32_t Stage1Kills() { return settings.stageKills[kStageWeakened]; }
 inline uint32_t Stage2Kills() { return settings.stageKills[kStageLosingGround]; }
 inline uint32_t KillsRequired() { return settings.stageKills[kStageBroken]; }
 
-// Reads all sixteen keys again; missing or bad values take their defaults.
+// Reads all seventeen keys again; missing or bad values take their defaults.
+// A value present but not taken as written gets one SETTING line in the log
+// when it first appears or changes.
 void LoadSettings();
 // The first load at attach: LoadSettings, noting the file as it was just before.
 void LoadSettingsAndNoteFile();

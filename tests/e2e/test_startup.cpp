@@ -20,8 +20,7 @@ protected:
     void SetUp() override { sim::InstallHost(); }
     void TearDown() override {
         sim::LockHostCode(-1);
-        sim::SetHeaderTimeDateStamp(0x3CCECE14);
-        sim::SetHeaderSizeOfImage(0x582000);
+        sim::SetHostBuild(sim::HostBuild::V10);
     }
 };
 
@@ -65,24 +64,70 @@ TEST_F(Startup, ReadsItsSettingsFileFromItsOwnFolder) {
     EXPECT_TRUE(sim::SitesPristine());
 }
 
-TEST_F(Startup, AnotherBuildOfTheGameIsRefusedAndLeftAlone) {
-    sim::SetHeaderTimeDateStamp(0x3CCECE15);
-    PluginSession session(L"startup-build");
-    ASSERT_TRUE(session.Load());
-    EXPECT_EQ(std::vector<std::string>{kDisabled}, session.LogLines());
-    EXPECT_TRUE(sim::SitesPristine());
-    // Another plugin drawing notices itself: not in a build whose routines differ.
+// Other builds of the game, an unknown program and a 1.0 executable with
+// other header fields: each refused, named in the HOST line and left alone.
+TEST_F(Startup, AnotherBuildOfTheGameIsRefusedNamedAndLeftAlone) {
+    struct Case {
+        sim::HostBuild build;
+        uint32_t timeDateStamp;  // 0: the build's own
+        std::string host;
+    };
+    const Case cases[] = {
+        {sim::HostBuild::V11, 0, "HOST: GTA III 1.1 found; this plugin needs 1.0."},
+        {sim::HostBuild::Steam, 0, "HOST: GTA III Steam build found; this plugin needs 1.0."},
+        {sim::HostBuild::Unknown, 0,
+         "HOST: unknown program found (TimeDateStamp 5E1F2A33, SizeOfImage 00024000); this plugin needs GTA III 1.0."},
+        {sim::HostBuild::V10, 0x3CCECE15,
+         "HOST: modified GTA III 1.0 found (TimeDateStamp 3CCECE15, SizeOfImage 00582000); this plugin needs the "
+         "unmodified 1.0."},
+    };
     using ShowFn = void (*)(unsigned, unsigned, uint32_t, unsigned);
     using DrawFn = void (*)(unsigned, int, int, int);
-    reinterpret_cast<ShowFn>(session.Export("_ZN13NoticeOverlay4ShowEjjNS_4KindEj"))(0, 25, 0, 1000);
-    reinterpret_cast<DrawFn>(session.Export("_ZN13NoticeOverlay4DrawEjiii"))(1100, 0, 800, 600);
-    EXPECT_EQ(0, sim::LiveRasters());
-    EXPECT_TRUE(sim::DrawsOfFrame(sim::renderLog.frame).empty());
-    sim::routines = sim::RoutineLog{};
-    sim::RunFrame();
-    EXPECT_EQ(1, sim::routines.runs[0]);
-    session.Unload();
-    EXPECT_TRUE(sim::SitesPristine());
+    for (const Case& c : cases) {
+        sim::SetHostBuild(c.build);
+        if (c.timeDateStamp) sim::SetHeaderTimeDateStamp(c.timeDateStamp);
+        PluginSession session(L"startup-build");
+        ASSERT_TRUE(session.Load());
+        EXPECT_EQ((std::vector<std::string>{c.host, kDisabled}), session.LogLines());
+        EXPECT_TRUE(sim::SitesPristine());
+        // Another plugin drawing notices itself: not in a build whose routines differ.
+        reinterpret_cast<ShowFn>(session.Export("_ZN13NoticeOverlay4ShowEjjNS_4KindEj"))(0, 25, 0, 1000);
+        reinterpret_cast<DrawFn>(session.Export("_ZN13NoticeOverlay4DrawEjiii"))(1100, 0, 800, 600);
+        EXPECT_EQ(0, sim::LiveRasters());
+        EXPECT_TRUE(sim::DrawsOfFrame(sim::renderLog.frame).empty());
+        sim::routines = sim::RoutineLog{};
+        sim::RunFrame();
+        EXPECT_EQ(1, sim::routines.runs[0]);
+        session.Unload();
+        EXPECT_TRUE(sim::SitesPristine());
+    }
+}
+
+// A routine another mod took over, whatever form its jump or call takes: the
+// mismatch line, then a CONFLICT line naming that mod's file.
+TEST_F(Startup, ASiteTakenOverByAnotherModNamesThatMod) {
+    struct Case {
+        uint32_t site;
+        sim::OtherModPatch form;
+        const char* address;
+    };
+    const Case cases[] = {
+        {sim::addr::SiteRenderFrame, sim::OtherModPatch::Jump, "00509030"},
+        {sim::addr::SiteZoneInfo, sim::OtherModPatch::Call, "004B6FB0"},
+        {sim::addr::SiteKillCredit, sim::OtherModPatch::ShortJump, "00420F60"},
+        {sim::addr::SiteGameInit, sim::OtherModPatch::IndirectJump, "004AAC60"},
+    };
+    for (const Case& c : cases) {
+        sim::InstallHost();
+        ASSERT_TRUE(sim::PlaceOtherModPatch(c.site, c.form)) << "widescreen.asi next to quellhost.exe";
+        PluginSession session(L"startup-other-mod");
+        ASSERT_TRUE(session.Load());
+        EXPECT_EQ((std::vector<std::string>{std::string("DISABLED: code signature mismatch at ") + c.address + ".",
+                                            std::string("CONFLICT: ") + c.address + " is patched by widescreen.asi",
+                                            kDisabled}),
+                  session.LogLines());
+    }
+    sim::InstallHost();
 }
 
 TEST_F(Startup, ForeignBytesAtTheZoneRoutineAreRefusedWithTheirAddress) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <string>
+#include <utility>
 
 #include "fear/fear_state.h"
 #include "host/hook_engine.h"
@@ -147,20 +149,25 @@ TEST_F(ModuleEntry, TheLastDotOfTheWholePathCutsTheName) {
     EXPECT_EQ(std::vector<std::string>{kReady}, testfiles::ReadLines(folder + L"\\GTA.log"));
 }
 
+// Each header test refuses the host on its own; the HOST line before the
+// DISABLED line tells what was found from the entry-point words and the header.
 TEST_F(ModuleEntry, EachHeaderTestRefusesTheHostOnItsOwn) {
     WriteSettings("KillsRequired=40\r\n");
+    const std::string kModified = "HOST: modified GTA III 1.0 found (TimeDateStamp ";
+    const std::string kNeedsOriginal = "; this plugin needs the unmodified 1.0.";
     struct Case {
         const char* what;
         uint32_t offset;
         uint32_t value;
         int width;
+        std::string host;
     };
     const Case cases[] = {
-        {"DOS signature", 0, 0x5A4E, 2},
-        {"PE signature", PeOffset(), 0x00004551, 4},
-        {"machine", PeOffset() + 4, 0x8664, 2},
-        {"time stamp", PeOffset() + 8, 0x3CCECE15, 4},
-        {"image size", PeOffset() + 0x50, 0x583000, 4},
+        {"DOS signature", 0, 0x5A4E, 2, kModified + "3CCECE14, SizeOfImage 00582000)" + kNeedsOriginal},
+        {"PE signature", PeOffset(), 0x00004551, 4, kModified + "3CCECE14, SizeOfImage 00582000)" + kNeedsOriginal},
+        {"machine", PeOffset() + 4, 0x8664, 2, kModified + "3CCECE14, SizeOfImage 00582000)" + kNeedsOriginal},
+        {"time stamp", PeOffset() + 8, 0x3CCECE15, 4, kModified + "3CCECE15, SizeOfImage 00582000)" + kNeedsOriginal},
+        {"image size", PeOffset() + 0x50, 0x583000, 4, kModified + "3CCECE14, SizeOfImage 00583000)" + kNeedsOriginal},
     };
     for (const Case& c : cases) {
         testfiles::Remove(folder + L"\\Quellbrand.log");
@@ -171,16 +178,29 @@ TEST_F(ModuleEntry, EachHeaderTestRefusesTheHostOnItsOwn) {
         }
         EXPECT_FALSE(fearState.active) << c.what;
         EXPECT_TRUE(sim::SitesPristine()) << c.what;
-        EXPECT_EQ(std::vector<std::string>{kDisabled}, Log()) << c.what;
+        EXPECT_EQ((std::vector<std::string>{c.host, kDisabled}), Log()) << c.what;
         EXPECT_EQ(40u, KillsRequired()) << c.what;  // the settings are read all the same
     }
 
-    testfiles::Remove(folder + L"\\Quellbrand.log");
-    faults::OverrideMainModule(reinterpret_cast<HMODULE>(0x500000));
-    AttachModule(kModule);
-    EXPECT_FALSE(fearState.active);
-    EXPECT_EQ(std::vector<std::string>{kDisabled}, Log());
-    EXPECT_TRUE(sim::SitesPristine());
+    // Another program's main module: not where the game is based, so no build
+    // is named; a header that cannot be read is said to be so.
+    void* reserved = VirtualAlloc(nullptr, 0x10000, MEM_RESERVE, PAGE_NOACCESS);
+    const std::pair<HMODULE, std::string> programs[] = {
+        {reinterpret_cast<HMODULE>(0x500000), "(TimeDateStamp 00000000, SizeOfImage 00000000)"},
+        {static_cast<HMODULE>(reserved), "(header unreadable)"},
+    };
+    for (const auto& program : programs) {
+        testfiles::Remove(folder + L"\\Quellbrand.log");
+        faults::OverrideMainModule(program.first);
+        AttachModule(kModule);
+        EXPECT_FALSE(fearState.active);
+        EXPECT_EQ((std::vector<std::string>{"HOST: unknown program found " + program.second +
+                                                "; this plugin needs GTA III 1.0.",
+                                            kDisabled}),
+                  Log());
+        EXPECT_TRUE(sim::SitesPristine());
+    }
+    VirtualFree(reserved, 0, MEM_RELEASE);
 }
 
 TEST_F(ModuleEntry, ForeignBytesAtASiteWriteTwoLines) {

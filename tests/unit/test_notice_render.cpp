@@ -317,6 +317,26 @@ TEST_F(NoticeRender, TextHigherThan250IsNeverDrawn) {
     EXPECT_TRUE(refused && drawnAt250) << "the font in use no longer measures these texts at 250 and just above";
 }
 
+// Every text of every language, with a ten-digit count, is drawn at 800 x 600:
+// none measures wider than 1018 or higher than 250 reference pixels.
+TEST_F(NoticeRender, EveryTextOfEveryLanguageFitsAt800x600) {
+    for (uint32_t language = 0; language < 6; ++language) {
+        for (uint32_t gang = 0; gang < 4; ++gang) {
+            for (uint32_t kind = 0; kind <= 4; ++kind) {
+                const bool banner = kind == NoticeOverlay::BroughtToKnees;
+                NoticeSlot slot = {gang, 4294967295u, kind, 0, 5000};
+                NoticeTexture& texture = banner ? bannerTexture : lineTexture;
+                DrawSlot(slot, texture, 10, static_cast<NoticeLanguage>(language), 800, 600,
+                         banner ? kBannerStyle : kLineStyle);
+                EXPECT_NE(texture.raster, nullptr) << "language " << language << " gang " << gang << " kind " << kind;
+                slot.duration = 0;
+                DrawSlot(slot, texture, 20, NoticeLanguage::English, 800, 600, kLineStyle);
+            }
+        }
+    }
+    EXPECT_EQ(sim::LiveRasters(), 0);
+}
+
 // Each step of making the texture failing once: nothing is drawn, no GDI
 // object or raster is left, and the next frame makes the texture.
 TEST_F(NoticeRender, TextureFailuresRetryOnTheNextFrameWithoutLeaks) {

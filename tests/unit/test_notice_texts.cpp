@@ -1,7 +1,8 @@
 // The notice queue (two slots, display times, replacement) and every text of
-// both languages, checked unit for unit.
+// every language, checked unit for unit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,8 @@ using NoticeOverlay::Kind;
 std::vector<uint32_t> Fields(const NoticeSlot& s) { return {s.gang, s.count, s.kind, s.startTime, s.duration}; }
 
 // The text of a notice, with a check that the whole buffer behind it was zeroed.
-std::wstring Text(uint32_t gang, uint32_t count, uint32_t kind, int language) {
+template <typename Language>
+std::wstring Text(uint32_t gang, uint32_t count, uint32_t kind, Language language) {
     wchar_t text[kNoticeTextUnits];
     for (wchar_t& unit : text) unit = L'#';
     ComposeNoticeText({gang, count, kind, 0, 5000}, language, text);
@@ -102,6 +104,74 @@ TEST(NoticeTexts, EveryTextInBothLanguagesWithItsArgumentOrder) {
     // Spelled out in code units, independent of how the source file is read.
     EXPECT_EQ(Text(3, 300, 3, 1).substr(0, 8), L"\u0423\u0431\u0438\u0442\u043E \u2014 ");
     EXPECT_EQ(Text(2, 4294967295u, 1, 1).size(), 72u);
+}
+
+// The languages the Language setting adds: every kind, each gang's name and
+// banner, and the argument order.
+TEST(NoticeTexts, FrenchGermanItalianAndSpanish) {
+    using L = NoticeLanguage;
+    struct Case {
+        L language;
+        uint32_t gang, count, kind;
+        const wchar_t* text;
+    };
+    const Case cases[] = {
+        {L::French, 0, 25, 0, L"Triades\u00A0: 25 membres tués"},
+        {L::French, 1, 100, 1, L"Famille Leone\u00A0: influence en baisse. 100 tués."},
+        {L::French, 2, 200, 2, L"Cartel colombien\u00A0: en recul. 200 tués."},
+        {L::French, 3, 300, 3, L"300 tués. Les survivants gardent leurs distances."},
+        {L::French, 3, 300, 0, L"Yardies d'Uptown\u00A0: 300 membres tués"},
+        {L::French, 0, 300, 4, L"Les Triades à genoux\u00A0!"},
+        {L::French, 1, 300, 4, L"Les Leone à genoux\u00A0!"},
+        {L::French, 2, 300, 4, L"Le Cartel à genoux\u00A0!"},
+        {L::French, 3, 300, 4, L"Les Yardies à genoux\u00A0!"},
+        {L::German, 1, 25, 0, L"Leone-Familie: 25 Mitglieder getötet"},
+        {L::German, 2, 100, 1, L"Kolumbianisches Kartell geschwächt. 100 getötet."},
+        {L::German, 3, 200, 2, L"Uptown Yardies auf dem Rückzug. 200 getötet."},
+        {L::German, 0, 300, 3, L"300 getötet. Die Überlebenden halten Abstand."},
+        {L::German, 0, 50, 0, L"Triaden: 50 Mitglieder getötet"},
+        {L::German, 0, 300, 4, L"Triaden in die\u00A0Knie gezwungen!"},
+        {L::German, 1, 300, 4, L"Leone in die\u00A0Knie gezwungen!"},
+        {L::German, 2, 300, 4, L"Kartell in die\u00A0Knie gezwungen!"},
+        {L::German, 3, 300, 4, L"Yardies in die\u00A0Knie gezwungen!"},
+        {L::Italian, 2, 25, 0, L"Cartello colombiano: 25 membri uccisi"},
+        {L::Italian, 3, 100, 1, L"Yardies di Uptown: influenza in calo. 100 uccisi."},
+        {L::Italian, 0, 200, 2, L"Triadi: in ritirata. 200 uccisi."},
+        {L::Italian, 1, 300, 3, L"300 uccisi. I superstiti mantengono le distanze."},
+        {L::Italian, 1, 75, 0, L"Famiglia Leone: 75 membri uccisi"},
+        {L::Italian, 0, 300, 4, L"Triadi in ginocchio!"},
+        {L::Italian, 1, 300, 4, L"Leone in ginocchio!"},
+        {L::Italian, 2, 300, 4, L"Cartello in ginocchio!"},
+        {L::Italian, 3, 300, 4, L"Yardies in ginocchio!"},
+        {L::Spanish, 3, 25, 0, L"Yardies de Uptown: 25 miembros abatidos"},
+        {L::Spanish, 0, 100, 1, L"Tríadas: influencia en declive. 100 abatidos."},
+        {L::Spanish, 1, 200, 2, L"Familia Leone: en retirada. 200 abatidos."},
+        {L::Spanish, 2, 300, 3, L"300 abatidos. Los supervivientes guardan las distancias."},
+        {L::Spanish, 2, 125, 0, L"Cártel colombiano: 125 miembros abatidos"},
+        {L::Spanish, 0, 300, 4, L"¡Tríadas de rodillas!"},
+        {L::Spanish, 1, 300, 4, L"¡Leone de rodillas!"},
+        {L::Spanish, 2, 300, 4, L"¡Cártel de rodillas!"},
+        {L::Spanish, 3, 300, 4, L"¡Yardies de rodillas!"},
+        {L::Spanish, 3, 300, 7, L""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Text(c.gang, c.count, c.kind, c.language), c.text)
+            << "gang " << c.gang << " kind " << c.kind << " language " << static_cast<int>(c.language);
+    EXPECT_EQ(Text(1, 50, 0, L::English), Text(1, 50, 0, 0));
+    EXPECT_EQ(Text(1, 50, 0, L::Russian), Text(1, 50, 0, 3));
+    EXPECT_EQ(Text(1, 50, 0, static_cast<L>(6)), L"");
+}
+
+// No text of any language comes near the buffer: the longest, with a
+// ten-digit count, is still the Russian kind 1 of the Colombian Cartel.
+TEST(NoticeTexts, TheLongestTextOfAnyLanguageFitsWhole) {
+    size_t longest = 0;
+    for (uint32_t language = 0; language < 6; ++language)
+        for (uint32_t gang = 0; gang < 4; ++gang)
+            for (uint32_t kind = 0; kind <= 4; ++kind)
+                longest = std::max(longest, Text(gang, 4294967295u, kind, static_cast<NoticeLanguage>(language)).size());
+    EXPECT_EQ(longest, 72u);
+    EXPECT_LT(longest, static_cast<size_t>(kNoticeTextUnits - 1));
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <cwchar>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "host/module_entry.h"
 #include "settings/settings.h"
@@ -23,6 +25,7 @@ protected:
     void TearDown() override {
         wmemset(settingsPath, 0, kPathChars);
         faults::Clear();
+        wmemset(logPath, 0, kPathChars);
     }
 
     void Load(const std::string& lines) {
@@ -45,6 +48,7 @@ TEST_F(SettingsFile, NoFileGivesEveryDefault) {
     EXPECT_EQ(45.0f, settings.DisengageRadius);
     EXPECT_EQ(150u, settings.TickMs);
     EXPECT_EQ(8000u, settings.retaliationMs);
+    EXPECT_EQ(LanguageChoice::Auto, settings.Language);
 }
 
 TEST_F(SettingsFile, BooleansAcceptOnlyTheirSpellingsAndDefaultToOn) {
@@ -319,6 +323,59 @@ TEST_F(SettingsReload, TheSameBytesRewrittenDuringALoadAreReadAgainNextTime) {
     ASSERT_EQ(300u, KillsRequired());  // read while the file was cut short
     EXPECT_EQ(std::make_pair(16, 60u), Reload());
     EXPECT_EQ(std::make_pair(0, 60u), Reload());
+}
+
+// A value present but not taken as written: one SETTING line when it first
+// appears or changes (its text or the value used), none on a reload of the
+// same file, and again once it comes back after being taken or absent.
+TEST_F(SettingsFile, ValuesNotTakenAreLoggedOnceWhenTheyAppearOrChange) {
+    const std::wstring log = path.substr(0, path.size() - 4) + L".log";
+    wcsncpy(logPath, log.c_str(), kPathChars - 1);
+    Load("");  // whatever earlier tests left reported is forgotten
+    const std::string kLanguages = " not auto, en, ru, fr, de, it or es; auto used";
+    struct Step {
+        std::string ini;
+        std::vector<std::string> lines;
+    };
+    const Step steps[] = {
+        {"Enabled=no\r\nEnableFear=TRUE\r\nKillsRequired=300 ; note\r\nStage1Kills=400\r\nStage2Kills=-5\r\n"
+         "Stage2SpawnMultiplier=0.1\r\nStage1SpawnMultiplier=2\r\nFearRadius=30,5\r\nTickMs=10\r\n"
+         "RetaliationSeconds=120\r\nLanguage=pt\r\n",
+         {"SETTING Enabled=\"no\" not true or false; true used",
+          "SETTING KillsRequired=\"300 ; note\" not a number; 300 used",
+          "SETTING Stage1Kills=\"400\" out of range; 298 used", "SETTING Stage2Kills=\"-5\" out of range; 299 used",
+          "SETTING Stage2SpawnMultiplier=\"0.1\" out of range; 0.25 used",
+          "SETTING Stage1SpawnMultiplier=\"2\" out of range; 0.75 used",
+          "SETTING FearRadius=\"30,5\" not a number; 20 used", "SETTING TickMs=\"10\" out of range; 50 used",
+          "SETTING RetaliationSeconds=\"120\" out of range; 60 used", "SETTING Language=\"pt\"" + kLanguages}},
+        {"Enabled=no\r\nEnableFear=TRUE\r\nKillsRequired=300 ; note\r\nStage1Kills=400\r\nStage2Kills=-5\r\n"
+         "Stage2SpawnMultiplier=0.1\r\nStage1SpawnMultiplier=2\r\nFearRadius=30,5\r\nTickMs=10\r\n"
+         "RetaliationSeconds=120\r\nLanguage=pt\r\n",
+         {}},
+        {"Enabled=false\r\nKillsRequired=300 ; note\r\nFearRadius=25.5\r\nDisengageRadius=30\r\nLanguage=DE\r\n",
+         {"SETTING DisengageRadius=\"30\" out of range; 30.5 used"}},
+        {"Enabled=no\r\nKillsRequired=250\r\nStage1Kills=400\r\nSpawnMultiplier=0.3\r\nStage2SpawnMultiplier=0.2\r\n",
+         {"SETTING Enabled=\"no\" not true or false; true used", "SETTING Stage1Kills=\"400\" out of range; 248 used",
+          "SETTING Stage2SpawnMultiplier=\"0.2\" out of range; 0.3 used"}},
+        {"Enabled=no\r\nKillsRequired=260\r\nStage1Kills=400\r\nSpawnMultiplier=0.3\r\nStage2SpawnMultiplier=0.2\r\n",
+         {"SETTING Stage1Kills=\"400\" out of range; 258 used"}},
+    };
+    for (size_t i = 0; i < sizeof steps / sizeof steps[0]; ++i) {
+        testfiles::Remove(log);
+        Load(steps[i].ini);
+        EXPECT_EQ(testfiles::ReadLines(log), steps[i].lines) << "step " << i;
+        if (i == 2) EXPECT_EQ(settings.Language, LanguageChoice::German);
+    }
+
+    // A UTF-16 file: characters beyond ASCII are written as '?', and the value
+    // as read, cut at 31 characters, still fits the line whole.
+    const std::wstring ini = L"\uFEFF[Morwenstal]\r\nLanguage=Français, s'il vous plaît merci beaucoup\r\n";
+    testfiles::WriteFile(path, std::string(reinterpret_cast<const char*>(ini.data()), ini.size() * sizeof(wchar_t)));
+    testfiles::Remove(log);
+    LoadSettings();
+    EXPECT_EQ(testfiles::ReadLines(log),
+              std::vector<std::string>{"SETTING Language=\"Fran?ais, s'il vous pla?t merci\"" + kLanguages});
+    EXPECT_EQ(settings.Language, LanguageChoice::Auto);
 }
 
 }  // namespace

@@ -1,0 +1,167 @@
+#include "host/refusal_lines.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "host/host_interface.h"
+#include "host/log.h"
+#include "host/module_entry.h"
+
+namespace {
+
+constexpr int kLineChars = 160;
+
+constexpr DWORD kReadableProtection = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                                      PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+
+// A refused host may be any program: its memory is read only where it is
+// committed and readable, so that looking cannot fault.
+bool Readable(uintptr_t address, uint32_t bytes) {
+    const uintptr_t end = address + bytes;
+    if (end < address) return false;
+    while (address < end) {
+        MEMORY_BASIC_INFORMATION info = {};
+        if (!VirtualQuery(reinterpret_cast<const void*>(address), &info, sizeof info)) return false;
+        if (info.State != MEM_COMMIT || (info.Protect & (PAGE_GUARD | PAGE_NOACCESS)) ||
+            !(info.Protect & kReadableProtection))
+            return false;
+        address = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
+        if (address == 0) break;  // the region reached the top of the address space
+    }
+    return true;
+}
+
+template <typename T>
+bool ReadAt(uintptr_t address, T* value) {
+    if (!Readable(address, sizeof(T))) return false;
+    memcpy(value, reinterpret_cast<const void*>(address), sizeof(T));
+    return true;
+}
+
+// ---------------------------------------------------------------- HOST
+enum class Build { Unknown, V10, V11, Steam };
+
+bool EntryWordAt(uintptr_t address) {
+    uint32_t word = 0;
+    return ReadAt(address, &word) && word == host::kEntryPointWord;
+}
+
+// Only a program based where the game is can be one of its builds, and only
+// a word found at exactly one of the entry points tells which.
+Build BuildOfEntryPoints() {
+    if (reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr)) != host::kImageBase) return Build::Unknown;
+    const bool v10 = EntryWordAt(host::kEntryPoint10);
+    const bool v11 = EntryWordAt(host::kEntryPoint11);
+    const bool steam = EntryWordAt(host::kEntryPointSteam);
+    if (v10 + v11 + steam != 1) return Build::Unknown;
+    return v10 ? Build::V10 : v11 ? Build::V11 : Build::Steam;
+}
+
+// The running executable's TimeDateStamp and SizeOfImage, as "(...)".
+void HeaderFieldsText(char (&text)[64]) {
+    const uintptr_t base = reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr));
+    uint32_t lfanew = 0, timeDateStamp = 0, sizeOfImage = 0;
+    const bool read = ReadAt(base + host::kDosLfanewOffset, &lfanew) &&
+                      ReadAt(base + lfanew + host::kPeTimeDateStampOffset, &timeDateStamp) &&
+                      ReadAt(base + lfanew + host::kPeSizeOfImageOffset, &sizeOfImage);
+    if (read)
+        snprintf(text, sizeof text, "(TimeDateStamp %08lX, SizeOfImage %08lX)", static_cast<unsigned long>(timeDateStamp),
+                 static_cast<unsigned long>(sizeOfImage));
+    else
+        snprintf(text, sizeof text, "(header unreadable)");
+}
+
+// ---------------------------------------------------------------- CONFLICT
+constexpr uint8_t kJmpRel32 = 0xE9, kCallRel32 = 0xE8, kJmpRel8 = 0xEB, kGroupFF = 0xFF, kModRmJmpAbs = 0x25;
+
+// Where the instruction at `address` leads: jmp rel32, call rel32, jmp rel8
+// or jmp [abs32]. False for any other instruction.
+bool BranchTarget(uintptr_t address, uintptr_t* target, bool* isJump) {
+    uint8_t code[6] = {};
+    if (!ReadAt(address, &code[0])) return false;
+    *isJump = code[0] != kCallRel32;
+    if (code[0] == kJmpRel32 || code[0] == kCallRel32) {
+        int32_t displacement = 0;
+        if (!ReadAt(address + 1, &displacement)) return false;
+        *target = address + 5 + static_cast<uintptr_t>(displacement);
+        return true;
+    }
+    if (code[0] == kJmpRel8) {
+        int8_t displacement = 0;
+        if (!ReadAt(address + 1, &displacement)) return false;
+        *target = address + 2 + static_cast<uintptr_t>(static_cast<intptr_t>(displacement));
+        return true;
+    }
+    uint32_t pointer = 0;
+    if (code[0] != kGroupFF || !ReadAt(address + 1, &code[1]) || code[1] != kModRmJmpAbs) return false;
+    if (!ReadAt(address + 2, &pointer)) return false;
+    return ReadAt(pointer, target);
+}
+
+HMODULE ModuleAt(uintptr_t address) {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(address), &module))
+        return nullptr;
+    return module;
+}
+
+// The module another mod's patch at `site` leads into. A jump that lands in
+// the game itself or in memory of no module (a short jump to a longer one,
+// as hot-patching writes, or a relay stub) is followed once more.
+HMODULE PatchingModule(uintptr_t site) {
+    const HMODULE game = GetModuleHandleW(nullptr);
+    uintptr_t at = site;
+    for (int hop = 0; hop < 2; ++hop) {
+        uintptr_t target = 0;
+        bool isJump = false;
+        if (!BranchTarget(at, &target, &isJump)) return nullptr;
+        const HMODULE module = ModuleAt(target);
+        if (module && module != game) return module;
+        if (!isJump) return nullptr;
+        at = target;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void LogRefusedHost() {
+    char line[kLineChars] = {};
+    char fields[64] = {};
+    switch (BuildOfEntryPoints()) {
+        case Build::V11:
+            snprintf(line, sizeof line, "HOST: GTA III 1.1 found; this plugin needs 1.0.");
+            break;
+        case Build::Steam:
+            snprintf(line, sizeof line, "HOST: GTA III Steam build found; this plugin needs 1.0.");
+            break;
+        case Build::V10:
+            HeaderFieldsText(fields);
+            snprintf(line, sizeof line, "HOST: modified GTA III 1.0 found %s; this plugin needs the unmodified 1.0.",
+                     fields);
+            break;
+        case Build::Unknown:
+            HeaderFieldsText(fields);
+            snprintf(line, sizeof line, "HOST: unknown program found %s; this plugin needs GTA III 1.0.", fields);
+            break;
+    }
+    LogLine(line);
+}
+
+void LogSiteConflict(uint32_t site) {
+    const HMODULE module = PatchingModule(site);
+    if (!module) return;
+    wchar_t path[kPathChars] = {};
+    if (GetModuleFileNameW(module, path, kPathChars - 1) == 0) return;
+    const wchar_t* name = path;
+    for (const wchar_t* c = path; *c; ++c)
+        if (*c == L'\\' || *c == L'/') name = c + 1;
+    char nameText[kPathChars] = {};
+    ToLogText(name, nameText, sizeof nameText);
+    char line[kLineChars] = {};
+    snprintf(line, sizeof line, "CONFLICT: %08lX is patched by %s", static_cast<unsigned long>(site), nameText);
+    LogLine(line);
+}
