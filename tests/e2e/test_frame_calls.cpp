@@ -69,7 +69,7 @@ TEST(FrameCalls, OrdinaryFramesMakeNoFileIniGdiOrAllocationCallAndAnUnchangedRel
              session.WriteSettings("KillsRequired=3\r\n; edited\r\n");
              sim::AdvanceModuleTickCount(2000);
          },
-         1, 16, true, 0},
+         1, 17, true, 0},  // every key of the file
     };
     for (const auto& phase : phases) {
         phase.before();

@@ -204,6 +204,7 @@ TEST_F(SettingsFile, ReloadReturnsADeletedKeyToItsDefault) {
 
 // ---- the world tick's reload: the keys are read again only for a changed file
 
+constexpr int kKeys = 17;  // every key of the file, Language last
 int keysRead;
 void CountKeyRead(const wchar_t*, const wchar_t*) { ++keysRead; }
 
@@ -253,7 +254,7 @@ TEST_F(SettingsReload, KeysAreReadAgainOnlyWhenTheFileChangedAppearedOrVanishedO
     Write("KillsRequired=50\r\n");
     keysRead = 0;
     LoadSettingsAndNoteFile();
-    ASSERT_EQ(Result(16, 50), Result(keysRead, KillsRequired()));
+    ASSERT_EQ(Result(kKeys, 50), Result(keysRead, KillsRequired()));
     const struct {
         const char* what;
         std::function<void()> change;
@@ -266,21 +267,21 @@ TEST_F(SettingsReload, KeysAreReadAgainOnlyWhenTheFileChangedAppearedOrVanishedO
              Write("KillsRequired=60\r\n");
              SetWriteTime(path, written);
          },
-         {16, 60}},
+         {kKeys, 60}},
         {"unchanged again", [] {}, {0, 60}},
-        {"deleted", [&] { testfiles::Remove(path); }, {16, 300}},
+        {"deleted", [&] { testfiles::Remove(path); }, {kKeys, 300}},
         {"still missing", [] {}, {0, 300}},
-        {"created", [&] { Write("KillsRequired=70\r\n"); }, {16, 70}},
-        {"a line more", [&] { Write("KillsRequired=70\r\nTickMs=200\r\n"); }, {16, 70}},
-        {"as long as the bytes compared", [&] { Write(Padded("KillsRequired=80\r\n", kComparedBytes)); }, {16, 80}},
+        {"created", [&] { Write("KillsRequired=70\r\n"); }, {kKeys, 70}},
+        {"a line more", [&] { Write("KillsRequired=70\r\nTickMs=200\r\n"); }, {kKeys, 70}},
+        {"as long as the bytes compared", [&] { Write(Padded("KillsRequired=80\r\n", kComparedBytes)); }, {kKeys, 80}},
         {"unchanged at that length", [] {}, {0, 80}},
-        {"a byte longer", [&] { Write(Padded("KillsRequired=80\r\n", kComparedBytes + 1)); }, {16, 80}},
-        {"still a byte longer", [] {}, {16, 80}},
-        {"short again", [&] { Write("KillsRequired=90\r\n"); }, {16, 90}},
-        {"the read that finds its end fails", [] { faults::FailCall(faults::kReadFile, 2); }, {16, 90}},
-        {"read after the failure", [] {}, {16, 90}},
-        {"its open fails", [] { faults::FailCall(faults::kCreateFileW, 1); }, {16, 90}},
-        {"read after the failure", [] {}, {16, 90}},
+        {"a byte longer", [&] { Write(Padded("KillsRequired=80\r\n", kComparedBytes + 1)); }, {kKeys, 80}},
+        {"still a byte longer", [] {}, {kKeys, 80}},
+        {"short again", [&] { Write("KillsRequired=90\r\n"); }, {kKeys, 90}},
+        {"the read that finds its end fails", [] { faults::FailCall(faults::kReadFile, 2); }, {kKeys, 90}},
+        {"read after the failure", [] {}, {kKeys, 90}},
+        {"its open fails", [] { faults::FailCall(faults::kCreateFileW, 1); }, {kKeys, 90}},
+        {"read after the failure", [] {}, {kKeys, 90}},
         {"settled", [] {}, {0, 90}},
     };
     for (const auto& step : steps) {
@@ -297,10 +298,10 @@ TEST_F(SettingsReload, AFileHeldWithoutSharingGivesWhatAFullLoadGives) {
     LoadSettings();
     const uint32_t fullLoad = KillsRequired();  // the INI reader cannot open it either
     EXPECT_EQ(300u, fullLoad);
-    EXPECT_EQ(std::make_pair(16, fullLoad), Reload());
-    EXPECT_EQ(std::make_pair(16, fullLoad), Reload());
+    EXPECT_EQ(std::make_pair(kKeys, fullLoad), Reload());
+    EXPECT_EQ(std::make_pair(kKeys, fullLoad), Reload());
     CloseHandle(held);
-    EXPECT_EQ(std::make_pair(16, 50u), Reload());
+    EXPECT_EQ(std::make_pair(kKeys, 50u), Reload());
     EXPECT_EQ(std::make_pair(0, 50u), Reload());
 }
 
@@ -321,7 +322,7 @@ TEST_F(SettingsReload, TheSameBytesRewrittenDuringALoadAreReadAgainNextTime) {
     LoadSettingsAndNoteFile();
     faults::onProfileRead = CountKeyRead;
     ASSERT_EQ(300u, KillsRequired());  // read while the file was cut short
-    EXPECT_EQ(std::make_pair(16, 60u), Reload());
+    EXPECT_EQ(std::make_pair(kKeys, 60u), Reload());
     EXPECT_EQ(std::make_pair(0, 60u), Reload());
 }
 
