@@ -80,8 +80,9 @@ bool PaintText(TextCanvas& canvas, const wchar_t* text, int32_t textWidth, int32
     uint32_t* pixels = static_cast<uint32_t*>(bits);
     const int32_t pixelCount = textureWidth * textureHeight;
     for (int32_t i = 0; i < pixelCount; ++i) pixels[i] = 0;
-    SetBkMode(canvas.dc, TRANSPARENT);
-    SetTextColor(canvas.dc, RGB(255, 255, 255));
+    // Either one lost would paint an opaque box or invisible text: no texture then.
+    if (!SetBkMode(canvas.dc, TRANSPARENT) || SetTextColor(canvas.dc, RGB(255, 255, 255)) == CLR_INVALID)
+        return false;
 
     RECT box = {kTextPadding, kTextPadding, textWidth + kTextPadding, textHeight + kTextPadding};
     const int drawn = DrawTextW(canvas.dc, text, -1, &box, kDrawFlags);

@@ -1,5 +1,8 @@
 #include "support/win32_faults.h"
 
+#include <gtest/gtest.h>
+
+#include <cstdio>
 #include <set>
 
 namespace faults {
@@ -16,6 +19,9 @@ struct ApiState {
 };
 
 ApiState states[kApiCount];
+int callsOfAll;
+int failOfAllAt;
+Api failedOfAll = kApiCount;
 const wchar_t* moduleFileName;
 HMODULE mainModule;
 std::set<HGDIOBJ>& liveGdi() {
@@ -26,12 +32,25 @@ std::set<void*>& liveBlocks() {
     static std::set<void*> blocks;
     return blocks;
 }
+std::set<HANDLE>& liveFiles() {
+    static std::set<HANDLE> files;
+    return files;
+}
 
 bool ShouldFail(Api api) {
     ApiState& s = states[api];
     ++s.calls;
+    if (++callsOfAll == failOfAllAt) {
+        failedOfAll = api;
+        return true;
+    }
     if (s.failAt <= 0) return false;
     return s.calls == s.failAt || (s.failAfter && s.calls > s.failAt);
+}
+
+HANDLE Opened(HANDLE file) {
+    if (file != INVALID_HANDLE_VALUE) liveFiles().insert(file);
+    return file;
 }
 
 template <typename Fn>
@@ -104,7 +123,7 @@ HANDLE WINAPI CreateFileWFake(LPCWSTR name, DWORD access, DWORD share, LPSECURIT
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    return real(name, access, share, security, disposition, flags, templateFile);
+    return Opened(real(name, access, share, security, disposition, flags, templateFile));
 }
 
 HANDLE WINAPI CreateFileAFake(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
@@ -114,7 +133,28 @@ HANDLE WINAPI CreateFileAFake(LPCSTR name, DWORD access, DWORD share, LPSECURITY
         SetLastError(ERROR_SHARING_VIOLATION);
         return INVALID_HANDLE_VALUE;
     }
-    return real(name, access, share, security, disposition, flags, templateFile);
+    return Opened(real(name, access, share, security, disposition, flags, templateFile));
+}
+
+BOOL WINAPI WriteFileFake(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED overlapped) {
+    REAL("kernel32.dll", WriteFile);
+    if (written) *written = 0;
+    if (ShouldFail(kWriteFile)) {
+        SetLastError(ERROR_WRITE_FAULT);
+        return FALSE;
+    }
+    return real(file, buffer, toWrite, written, overlapped);
+}
+
+// A handle whose close failed stays open, as it does in Windows.
+BOOL WINAPI CloseHandleFake(HANDLE handle) {
+    REAL("kernel32.dll", CloseHandle);
+    if (ShouldFail(kCloseHandle)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    liveFiles().erase(handle);
+    return real(handle);
 }
 
 BOOL WINAPI ReadFileFake(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped) {
@@ -194,6 +234,12 @@ DWORD WINAPI GetPrivateProfileStringWFake(LPCWSTR section, LPCWSTR key, LPCWSTR 
                                           DWORD size, LPCWSTR file) {
     REAL("kernel32.dll", GetPrivateProfileStringW);
     if (onProfileRead) onProfileRead(section, key);
+    if (ShouldFail(kGetPrivateProfileStringW)) {  // the default, as for a file that cannot be read
+        if (size == 0) return 0;
+        lstrcpynW(buffer, fallback ? fallback : L"", static_cast<int>(size));
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return static_cast<DWORD>(lstrlenW(buffer));
+    }
     return real(section, key, fallback, buffer, size, file);
 }
 
@@ -204,13 +250,79 @@ BOOL WINAPI DeleteDCFake(HDC dc) {
     return real(dc);
 }
 
+int WINAPI SetBkModeFake(HDC dc, int mode) {
+    REAL("gdi32.dll", SetBkMode);
+    if (ShouldFail(kSetBkMode)) return 0;
+    return real(dc, mode);
+}
+
+COLORREF WINAPI SetTextColorFake(HDC dc, COLORREF colour) {
+    REAL("gdi32.dll", SetTextColor);
+    if (ShouldFail(kSetTextColor)) return CLR_INVALID;
+    return real(dc, colour);
+}
+
+BOOL WINAPI GdiFlushFake() {
+    REAL("gdi32.dll", GdiFlush);
+    if (ShouldFail(kGdiFlush)) return FALSE;
+    return real();
+}
+
+BOOL WINAPI DisableThreadLibraryCallsFake(HMODULE module) {
+    REAL("kernel32.dll", DisableThreadLibraryCalls);
+    if (ShouldFail(kDisableThreadLibraryCalls)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return real(module);
+}
+
+constexpr const char* kApiNames[] = {
+    "VirtualAlloc", "VirtualProtect", "VirtualFree", "FlushInstructionCache", "GetModuleFileNameW",
+    "GetModuleHandleW", "CreateFileW", "CreateFileA", "ReadFile", "GetFileSizeEx", "WritePrivateProfileStringW",
+    "CreateCompatibleDC", "CreateFontW", "SelectObject", "DrawTextW", "CreateDIBSection", "DeleteObject",
+    "DeleteDC", "WriteFile", "CloseHandle", "GetPrivateProfileStringW", "SetBkMode", "SetTextColor", "GdiFlush",
+    "DisableThreadLibraryCalls",
+};
+static_assert(sizeof kApiNames / sizeof *kApiNames == kApiCount, "a name for every API");
+
+const char* ApiName(Api api) { return api < kApiCount ? kApiNames[api] : "none"; }
+
 }  // namespace
 
 void FailCall(Api api, int nth) { states[api] = ApiState{0, nth, false}; }
 void FailFrom(Api api, int nth) { states[api] = ApiState{0, nth, true}; }
 
+void FailNthOfAll(int nth) {
+    callsOfAll = 0;
+    failOfAllAt = nth;
+    failedOfAll = kApiCount;
+}
+int CallsOfAll() { return callsOfAll; }
+
+int Sweep(const char* path, const std::function<void()>& prepare, const std::function<void()>& run,
+          const std::function<void(Api failed)>& check) {
+    int count = 0;
+    for (int k = 0; k <= count; ++k) {
+        prepare();
+        FailNthOfAll(k);
+        run();
+        if (k == 0) count = CallsOfAll();
+        const Api failed = failedOfAll;
+        FailNthOfAll(0);  // the check's own calls never fail
+        SCOPED_TRACE(testing::Message() << path << ": call " << k << " of " << count << " failing, "
+                                        << ApiName(failed));
+        if (k > 0) EXPECT_NE(failed, kApiCount) << "fewer calls than without failures";
+        check(failed);
+    }
+    printf("fault sweep of %s: %d cases\n", path, count);
+    testing::Test::RecordProperty(std::string(path) + "FaultCases", count);
+    return count;
+}
+
 void Clear() {
     for (ApiState& s : states) s = ApiState{};
+    FailNthOfAll(0);
     moduleFileName = nullptr;
     mainModule = nullptr;
     afterReadFile = nullptr;
@@ -222,6 +334,7 @@ void OverrideModuleFileName(const wchar_t* path) { moduleFileName = path; }
 void OverrideMainModule(HMODULE module) { mainModule = module; }
 int LiveGdiObjects() { return static_cast<int>(liveGdi().size()); }
 int LiveAllocations() { return static_cast<int>(liveBlocks().size()); }
+int LiveFileHandles() { return static_cast<int>(liveFiles().size()); }
 
 }  // namespace faults
 
@@ -249,3 +362,9 @@ QB_IMPORT(DrawTextW, "DrawTextW@20");
 QB_IMPORT(CreateDIBSection, "CreateDIBSection@24");
 QB_IMPORT(DeleteObject, "DeleteObject@4");
 QB_IMPORT(DeleteDC, "DeleteDC@4");
+QB_IMPORT(WriteFile, "WriteFile@20");
+QB_IMPORT(CloseHandle, "CloseHandle@4");
+QB_IMPORT(SetBkMode, "SetBkMode@8");
+QB_IMPORT(SetTextColor, "SetTextColor@8");
+QB_IMPORT(GdiFlush, "GdiFlush@0");
+QB_IMPORT(DisableThreadLibraryCalls, "DisableThreadLibraryCalls@4");

@@ -1,11 +1,15 @@
 // Failure injection for the real Win32 calls of the plugin's code in the
 // unit-test DLL. The DLL defines the import pointers (__imp__Name@N) of these
 // functions itself, so every call the plugin makes goes through a wrapper
-// that fails on demand and otherwise calls the real function. The shipped
-// module is not affected: it links the system's import libraries.
+// that fails on demand and otherwise calls the real function. A failed call
+// does nothing and returns what Windows returns on failure. GetTickCount and
+// GetCurrentProcess cannot fail and are not wrapped. The shipped module is
+// not affected: it links the system's import libraries.
 #pragma once
 
 #include <windows.h>
+
+#include <functional>
 
 namespace faults {
 
@@ -28,8 +32,16 @@ enum Api {
     kCreateDIBSection,
     kDeleteObject,
     kDeleteDC,
+    kWriteFile,
+    kCloseHandle,
+    kGetPrivateProfileStringW,
+    kSetBkMode,
+    kSetTextColor,
+    kGdiFlush,
+    kDisableThreadLibraryCalls,
     kApiCount
 };
+
 
 // Call number `nth` of `api` (1 = the next one) fails; counted from now.
 void FailCall(Api api, int nth);
@@ -39,6 +51,19 @@ void FailFrom(Api api, int nth);
 void Clear();
 // Calls of `api` since the last Clear (or FailCall/FailFrom of that api).
 int Calls(Api api);
+
+// One sequence over every wrapped API: call number `nth` of all of them
+// (1 = the next one) fails; 0 fails none. Counted from now.
+void FailNthOfAll(int nth);
+// Wrapped calls since the last FailNthOfAll (or Clear).
+int CallsOfAll();
+
+// A path's fault sweep: `run` once without failures counts the wrapped calls
+// it makes, then `prepare` and `run` again for every k up to that count with
+// call k failing. `check` follows every run, told which API failed (kApiCount
+// for the counting run). Prints and records the count; returns it.
+int Sweep(const char* path, const std::function<void()>& prepare, const std::function<void()>& run,
+          const std::function<void(Api failed)>& check);
 
 // GetModuleFileNameW answers with this path (truncated as Windows does);
 // nullptr restores the real answer.
@@ -55,5 +80,7 @@ extern void (*onProfileRead)(const wchar_t* section, const wchar_t* key);
 int LiveGdiObjects();
 // VirtualAlloc blocks not yet released.
 int LiveAllocations();
+// Handles CreateFileW or CreateFileA opened that are not closed yet.
+int LiveFileHandles();
 
 }  // namespace faults

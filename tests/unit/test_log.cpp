@@ -7,6 +7,7 @@
 #include "host/log.h"
 #include "host/module_entry.h"
 #include "support/test_files.h"
+#include "support/win32_faults.h"
 
 namespace {
 
@@ -73,6 +74,32 @@ TEST_F(DiagnosticLog, OthersMayReadAndAppendMeanwhile) {
     LogLine("while read");
     CloseHandle(reader);
     EXPECT_EQ("ours\r\nwhile read\r\n", testfiles::ReadFile(path));
+}
+
+// Each call of a line failing in turn costs at most that line and leaves no
+// handle open (but the one whose close failed); the next line comes out whole.
+TEST_F(DiagnosticLog, EachFailingCallCostsAtMostItsLine) {
+    // What reaches the file: with no failure, then when the open, the text,
+    // the line end or the close fails.
+    const std::string reaching[] = {"line\r\n", "", "\r\n", "line", "line\r\n"};
+    std::string before;
+    int k = -1, handles = 0;
+    const int cases = faults::Sweep(
+        "log",
+        [&] {
+            ++k;
+            before = testfiles::ReadFile(path);
+            handles = faults::LiveFileHandles();
+        },
+        [] { LogLine("line"); },
+        [&](faults::Api failed) {
+            ASSERT_LT(k, 5);
+            EXPECT_EQ(testfiles::ReadFile(path), before + reaching[k]);
+            EXPECT_EQ(faults::LiveFileHandles(), handles + (failed == faults::kCloseHandle));
+            LogLine("next");
+            EXPECT_EQ(testfiles::ReadFile(path), before + reaching[k] + "next\r\n");
+        });
+    EXPECT_EQ(cases, 4);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // header fields, the READY and DISABLED lines and the hooks' life.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <utility>
@@ -45,6 +46,18 @@ private:
 };
 
 uint32_t PeOffset() { return sim::Mem<uint32_t>(0x40003C); }
+
+// Every site holds its whole patch: a jump to its handler, then NOPs.
+bool AllSitesJumpToTheirHandlers() {
+    for (const HookSite& hook : hookSites) {
+        std::vector<uint8_t> patch(hook.length, 0x90);
+        const uint32_t to = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hook.handler)) - (hook.site + 5);
+        patch[0] = 0xE9;
+        memcpy(&patch[1], &to, 4);
+        if (!hook.installed || !hook.trampoline || sim::ReadBytes(hook.site, hook.length) != patch) return false;
+    }
+    return true;
+}
 
 class ModuleEntry : public testing::Test {
 protected:
@@ -219,6 +232,52 @@ TEST_F(ModuleEntry, AFailedInstallationIsRefusedAndRolledBack) {
     EXPECT_TRUE(sim::SitesPristine());
     EXPECT_EQ(0, faults::LiveAllocations());
     EXPECT_EQ(std::vector<std::string>{kDisabled}, Log());
+}
+
+// Each Windows call of start-up failing in turn: the module ends active with
+// every site patched, or refused with no site touched and nothing held. A
+// call whose failure start-up can live with refuses nothing; the log's line
+// agrees with the outcome.
+TEST_F(ModuleEntry, EachFailingWindowsCallLeavesStartUpWholeOrRefused) {
+    using namespace faults;
+    WriteSettings("KillsRequired=50\r\n");
+    const std::wstring logFile = folder + L"\\Quellbrand.log";
+    std::string logBefore;
+    int handles = 0, blocks = 0;
+    Sweep(
+        "attach",
+        [&] {
+            DetachModule(nullptr);
+            RemoveHooks();
+            for (wchar_t* path : {settingsPath, progressPath, logPath}) wmemset(path, 0, kPathChars);
+            logBefore = testfiles::ReadFile(logFile);
+            handles = LiveFileHandles();
+            blocks = LiveAllocations();
+        },
+        [&] { AttachModule(kModule); },
+        [&](Api failed) {
+            const bool inert = failed == kGetModuleFileNameW;
+            if (!inert && failed != kGetModuleHandleW && failed != kVirtualAlloc && failed != kVirtualProtect)
+                EXPECT_TRUE(fearState.active);
+            EXPECT_EQ(inert, settingsPath[0] == 0);
+            if (fearState.active) {
+                EXPECT_TRUE(AllSitesJumpToTheirHandlers());
+                EXPECT_EQ(LiveAllocations(), blocks + kHookCount);
+            } else {
+                EXPECT_TRUE(sim::SitesPristine());
+                EXPECT_EQ(LiveAllocations(), blocks);
+            }
+            const std::string line = fearState.active ? kReady : kDisabled;
+            const std::string added = testfiles::ReadFile(logFile).substr(logBefore.size());
+            if (inert || failed == kCreateFileW) {
+                EXPECT_EQ(added, "");
+            } else if (failed == kWriteFile) {
+                EXPECT_TRUE(added == line || added == "\r\n") << added;
+            } else {
+                EXPECT_EQ(added, line + "\r\n");
+            }
+            EXPECT_EQ(LiveFileHandles(), handles + (failed == kCloseHandle));
+        });
 }
 
 }  // namespace

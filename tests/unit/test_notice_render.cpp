@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -385,6 +386,45 @@ TEST_F(NoticeRender, TextureFailuresRetryOnTheNextFrameWithoutLeaks) {
         Frame(now + 30);
         now += 100;
     }
+}
+
+// Each Windows call of making a texture failing in turn: no GDI object is left
+// (but one whose deletion Windows refused) and no raster; the texture shows
+// the text whole, or none is made and the next frame makes it.
+TEST_F(NoticeRender, EachFailingWindowsCallOfATextureLeavesNothingBehind) {
+    using namespace faults;
+    uint32_t now = 0;
+    int gdi = 0;
+    std::wstring text;
+    Draws draws;
+    Sweep(
+        "texture",
+        [&] {
+            NoticeOverlay::Reset();
+            Frame(now += 100);
+            NoticeOverlay::Show(0, 25, NoticeOverlay::MembersKilled, now);
+            gdi = LiveGdiObjects();
+        },
+        [&] { draws = Frame(now + 10); },
+        [&](Api failed) {
+            const int refusedDeletes = failed == kDeleteObject || failed == kDeleteDC;
+            EXPECT_EQ(LiveGdiObjects(), gdi + refusedDeletes);
+            gdiBefore += refusedDeletes;  // Windows keeps what it refused to delete
+            for (const sim::RasterInfo& raster : sim::renderLog.rasters) EXPECT_EQ(raster.locks, raster.unlocks);
+            EXPECT_EQ(lineSlot.duration, 5000u);
+            if (failed == kApiCount) text = lineTexture.text;
+            if (!lineTexture.raster) {
+                EXPECT_FALSE(refusedDeletes);
+                EXPECT_TRUE(draws.empty());
+                EXPECT_EQ(sim::LiveRasters(), 0);
+                const uint8_t* record = reinterpret_cast<const uint8_t*>(&lineTexture);
+                EXPECT_TRUE(std::all_of(record, record + sizeof lineTexture, [](uint8_t b) { return b == 0; }));
+                draws = Frame(now + 20);
+            }
+            EXPECT_EQ(sim::LiveRasters(), 1);
+            ExpectTextureShows(lineTexture, text, -24, 704);
+            ExpectShadowAndText(draws, 0, lineTexture, 800, 600, kLineLook);
+        });
 }
 
 }  // namespace

@@ -12,7 +12,13 @@
 namespace {
 
 constexpr char kLoadedZeros[] = "LOADED Triads=0 Leone=0 Cartel=0 Yardies=0";
+constexpr char kLoadWarning[] = "LOAD WARNING: save fingerprint unavailable. Mod counters start at zero.";
 const Values kZeros(20, 0);
+
+std::string CountsLine(const char* tag, const Values& gangs) {
+    return std::string(tag) + " Triads=" + std::to_string(gangs[0]) + " Leone=" + std::to_string(gangs[5]) +
+           " Cartel=" + std::to_string(gangs[10]) + " Yardies=" + std::to_string(gangs[15]);
+}
 
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
@@ -127,7 +133,7 @@ TEST_F(ProgressStore, FingerprintAndWriteFailuresAreLogged) {
     EXPECT_EQ(Log(), (std::vector<std::string>{
                          "SAVE ERROR: could not read the completed game save.",
                          "SAVE ERROR: could not write mod progress.", "SAVED Triads=0 Leone=80 Cartel=0 Yardies=0",
-                         "LOAD WARNING: save fingerprint unavailable. Mod counters start at zero.", kLoadedZeros}));
+                         kLoadWarning, kLoadedZeros}));
 }
 
 TEST_F(ProgressStore, LoadTakesAStrictStateV2ElseAValidCountsLineElseZero) {
@@ -209,4 +215,79 @@ TEST_F(ProgressStore, StateV2OfTheLargestCountersFits) {
     ASSERT_TRUE(FormatStateV2(text));
     EXPECT_EQ(testfiles::Narrow(text), Repeat("4294967295", 20));
     EXPECT_EQ(text[219], L'\0');
+}
+
+// Each Windows call of a save, then of a load, failing in turn. The host's
+// answer comes back unchanged and no handle stays open. A save either files
+// its entry whole or leaves the file as it was, so another save's entry
+// survives byte for byte and a later load finds the new entry or the older
+// one, never a part. A load writes nothing and restores the entry it can read.
+TEST_F(ProgressStore, EachFailingWindowsCallOfASaveOrALoadKeepsEveryEntry) {
+    using namespace faults;
+    const std::string before = "[S0123456789ABCDEF-4096]\r\nStateV2=" + Repeat("5", 20) + "\r\n[" +
+                               testfiles::Narrow(key) + "]\r\nCounts=10,20,30,40\r\n";
+    const Values older{10, 0, 0, 0, 0, 20, 0, 0, 0, 0, 30, 25, 0, 0, 0, 40, 25, 0, 0, 0};  // from "Counts"
+    const Values saved{120, 100, 100, 0,   0,   7,          0,          0,   0,   0,
+                       305, 300, 100, 200, 300, 2147483646, 2147483625, 100, 200, 300};
+    const auto progress = [&] { return testfiles::ReadFile(progressPath); };
+    const auto fingerprintFailed = [](Api failed) {
+        return failed == kCreateFileA || failed == kGetFileSizeEx || failed == kReadFile;
+    };
+    std::string after, logBefore;  // `after`: the file once a save went through
+    int handles = 0;
+    sim::SaveCall save;
+    Sweep(
+        "save",
+        [&] {
+            testfiles::WriteFile(progressPath, before);
+            for (int g = 0; g < kGangCount; ++g) {
+                const uint32_t* v = &saved[5 * g];
+                SetGang(g, v[0], v[1], v[2], v[3], v[4]);
+            }
+            logBefore = testfiles::ReadFile(logPath);
+            handles = LiveFileHandles();
+        },
+        [&] { save = sim::SaveGame(1); },
+        [&](Api failed) {
+            EXPECT_EQ(save.call.eax & 0xFF, 1u);
+            EXPECT_TRUE(save.call.registersKept && save.call.stackBalanced);
+            EXPECT_EQ(GangValues(), saved);
+            if (failed == kApiCount) after = progress();
+            const bool unread = fingerprintFailed(failed);
+            const bool unwritten = unread || failed == kWritePrivateProfileStringW;
+            EXPECT_EQ(progress(), unwritten ? before : after);
+            const std::string line = unread ? "SAVE ERROR: could not read the completed game save."
+                                     : unwritten ? "SAVE ERROR: could not write mod progress."
+                                                 : CountsLine("SAVED", saved);
+            if (failed != kCreateFileW && failed != kWriteFile)
+                EXPECT_EQ(testfiles::ReadFile(logPath).substr(logBefore.size()), line + "\r\n");
+            EXPECT_EQ(LiveFileHandles(), handles + (failed == kCloseHandle));
+            EXPECT_EQ(LoadSlot1(), unwritten ? older : saved);
+        });
+    EXPECT_EQ(after.substr(0, before.size()), before);
+
+    sim::CallResult load;
+    Sweep(
+        "load",
+        [&] {
+            testfiles::WriteFile(progressPath, after);
+            PlayForAWhile();
+            logBefore = testfiles::ReadFile(logPath);
+            handles = LiveFileHandles();
+        },
+        [&] { load = sim::LoadGame(1); },
+        [&](Api failed) {
+            EXPECT_EQ(load.eax & 0xFF, 1u);
+            EXPECT_TRUE(load.registersKept && load.stackBalanced);
+            EXPECT_EQ(progress(), after);
+            const bool unread = fingerprintFailed(failed);
+            // A "StateV2" that cannot be read sends the load to "Counts".
+            const Values gangs = unread ? kZeros : failed == kGetPrivateProfileStringW ? older : saved;
+            ExpectFreshGame(gangs);
+            const std::string lines =
+                (unread ? std::string(kLoadWarning) + "\r\n" : "") + CountsLine("LOADED", gangs) + "\r\n";
+            if (failed != kCreateFileW && failed != kWriteFile)
+                EXPECT_EQ(testfiles::ReadFile(logPath).substr(logBefore.size()), lines);
+            EXPECT_EQ(LiveFileHandles(), handles + (failed == kCloseHandle));
+        });
 }

@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/module_entry.h"
@@ -377,6 +378,63 @@ TEST_F(SettingsFile, ValuesNotTakenAreLoggedOnceWhenTheyAppearOrChange) {
     EXPECT_EQ(testfiles::ReadLines(log),
               std::vector<std::string>{"SETTING Language=\"Fran?ais, s'il vous pla?t merci\"" + kLanguages});
     EXPECT_EQ(settings.Language, LanguageChoice::Auto);
+}
+
+using SettingsBytes = std::vector<uint8_t>;
+
+SettingsBytes LoadFresh() {
+    memset(&settings, 0, sizeof settings);  // the padding too, so that loads compare byte for byte
+    LoadSettings();
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&settings);
+    return SettingsBytes(bytes, bytes + sizeof settings);
+}
+
+// A read that fails gives exactly what the file without that key gives: the
+// key's default, every other key read as usual.
+TEST_F(SettingsFile, AFailedReadActsAsThatKeyAloneMissing) {
+    // Every key away from its default, so that losing any one of them shows.
+    const std::pair<std::wstring, std::string> keys[] = {
+        {L"Enabled", "0"},           {L"EnableFear", "false"},  {L"EnableRetaliation", "0"},
+        {L"EnableNotifications", "0"}, {L"PreserveMissions", "0"}, {L"DiagnosticLog", "0"},
+        {L"KillsRequired", "50"},    {L"Stage1Kills", "10"},    {L"Stage2Kills", "20"},
+        {L"SpawnMultiplier", "0.1"}, {L"Stage2SpawnMultiplier", "0.2"}, {L"Stage1SpawnMultiplier", "0.3"},
+        {L"FearRadius", "10"},       {L"DisengageRadius", "30"}, {L"TickMs", "100"},
+        {L"RetaliationSeconds", "5"}, {L"Language", "fr"}};
+    const auto loadWithout = [&](const std::wstring& missing) {
+        std::string lines;
+        for (const auto& [key, value] : keys)
+            if (key != missing) lines += testfiles::Narrow(key) + "=" + value + "\r\n";
+        testfiles::WriteFile(path, "[Morwenstal]\r\n" + lines);
+        return LoadFresh();
+    };
+    static std::vector<std::wstring> read;  // the keys in the order the load reads them
+    faults::onProfileRead = [](const wchar_t*, const wchar_t* key) { read.push_back(key); };
+    const SettingsBytes all = loadWithout(L"");
+    std::vector<std::wstring> order;
+    SettingsBytes loaded;
+    int k = -1;
+    faults::Sweep(
+        "reload",
+        [&] {
+            ++k;
+            read.clear();
+        },
+        [&] { loaded = LoadFresh(); },
+        [&](faults::Api failed) {
+            if (k == 0) {
+                order = read;
+                EXPECT_EQ(loaded, all);
+                return;
+            }
+            EXPECT_EQ(failed, faults::kGetPrivateProfileStringW);
+            const std::wstring lost = order.at(k - 1);
+            SCOPED_TRACE(testfiles::Narrow(lost));
+            EXPECT_EQ(loaded, loadWithout(lost));
+            for (const auto& key : keys)
+                if (key.first == lost) EXPECT_NE(loaded, all);
+            loadWithout(L"");
+        });
+    faults::onProfileRead = nullptr;
 }
 
 }  // namespace
