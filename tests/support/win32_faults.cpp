@@ -9,6 +9,7 @@ namespace faults {
 
 void (*afterReadFile)(HANDLE, DWORD);
 void (*onProfileRead)(const wchar_t*, const wchar_t*);
+void (*onDrawText)(HDC, const wchar_t*);
 
 namespace {
 
@@ -208,6 +209,7 @@ HGDIOBJ WINAPI SelectObjectFake(HDC dc, HGDIOBJ object) {
 int WINAPI DrawTextWFake(HDC dc, LPCWSTR text, int length, LPRECT rect, UINT format) {
     REAL("user32.dll", DrawTextW);
     if (ShouldFail(kDrawTextW)) return 0;
+    if (onDrawText) onDrawText(dc, text);
     return real(dc, text, length, rect, format);
 }
 

@@ -75,6 +75,9 @@ extern void (*afterReadFile)(HANDLE file, DWORD bytesRead);
 // Sees the section and key of every GetPrivateProfileStringW call, e.g. to
 // learn which settings the plugin reads.
 extern void (*onProfileRead)(const wchar_t* section, const wchar_t* key);
+// Sees the device context of every DrawTextW call before it draws, e.g. to
+// learn which font the plugin selected into it.
+extern void (*onDrawText)(HDC dc, const wchar_t* text);
 
 // GDI objects the code under test created and has not deleted yet.
 int LiveGdiObjects();

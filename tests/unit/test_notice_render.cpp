@@ -287,35 +287,69 @@ TEST_F(NoticeRender, RetiredOnTheFrameItsTimeIsUpOrAfterAReset) {
 }
 
 // On a very tall screen the wrap width is 1, one word a line: a text more
-// than 250 reference pixels high is never drawn, one of 250 is.
+// than 250 reference pixels high is never drawn. No notice of the shipped font
+// gets there (the banner's five words measure 240, the longest line's nine
+// 243), so a banner style with a larger font takes it across: five lines of
+// 49 pixels are drawn in a 256-high texture, five of 51 are refused.
 TEST_F(NoticeRender, TextHigherThan250IsNeverDrawn) {
-    struct Case {
-        uint32_t gang;
-        NoticeOverlay::Kind kind;
-        int language, fontHeight;
-        const wchar_t* text;
-        const NoticeTexture& texture;
-    };
-    const Case cases[] = {
-        {0, NoticeOverlay::BroughtToKnees, 0, -43, L"Triads brought to their knees!", bannerTexture},
-        {2, NoticeOverlay::Weakened, 1, -24, L"Убито \u2014 100 бойцов Колумбийского картеля. Их влияние сокращается!",
-         lineTexture},
-    };
     EXPECT_EQ(NoticeWrapWidth(160, 60000), 1);
-    bool refused = false, drawnAt250 = false;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.fontHeight);
-        const LONG height = ReferenceCanvas(c.fontHeight).Measure(c.text, 1).bottom;
-        NoticeOverlay::Show(c.gang, 100, c.kind, 0);
-        Frame(10, c.language, 160, 60000);
-        EXPECT_EQ(c.texture.raster != nullptr, height <= 250) << height;
-        refused |= height > 250;
-        drawnAt250 |= height == 250 && c.texture.boxHeight == 256 && c.texture.textureHeight == 256;
+    for (const int32_t fontHeight : {-44, -45}) {
+        SCOPED_TRACE(fontHeight);
+        const LONG height = ReferenceCanvas(fontHeight).Measure(L"Triads brought to their knees!", 1).bottom;
+        EXPECT_EQ(fontHeight == -44 ? 245 : 255, height) << "the font in use";
+        NoticeStyle tall = kBannerStyle;
+        tall.fontHeight = fontHeight;
+        NoticeOverlay::Show(0, 300, NoticeOverlay::BroughtToKnees, 0);
+        DrawSlot(bannerSlot, bannerTexture, 10, NoticeLanguage::English, 160, 60000, tall);
+        EXPECT_EQ(bannerTexture.raster != nullptr, height <= 250);
+        if (bannerTexture.raster) EXPECT_TRUE(bannerTexture.boxHeight == 251 && bannerTexture.textureHeight == 256);
         NoticeOverlay::Reset();
         Frame(20);
     }
     EXPECT_EQ(sim::LiveRasters(), 0);
-    EXPECT_TRUE(refused && drawnAt250) << "the font in use no longer measures these texts at 250 and just above";
+}
+
+// The font the notices are set in, as Windows picks it: bold Arial (under
+// Wine its metric twin Liberation Sans), whose glyphs cover Cyrillic, at the
+// style's height. A wrong face, weight or character set shows here even where
+// it would render alike.
+TEST_F(NoticeRender, NoticesAreSetInBoldArialWithCyrillicGlyphs) {
+    struct Seen {
+        LOGFONTW requested;
+        wchar_t face[LF_FACESIZE];
+        TEXTMETRICW metrics;
+        bool cyrillic;
+    };
+    static std::vector<Seen> seen;
+    seen.clear();
+    faults::onDrawText = [](HDC dc, const wchar_t*) {
+        Seen s = {};
+        GetObjectW(GetCurrentObject(dc, OBJ_FONT), sizeof s.requested, &s.requested);
+        GetTextFaceW(dc, LF_FACESIZE, s.face);
+        GetTextMetricsW(dc, &s.metrics);
+        WORD glyphs[5] = {};
+        s.cyrillic = GetGlyphIndicesW(dc, L"\u0423\u0431\u0438\u0442\u043E", 5, glyphs, GGI_MARK_NONEXISTING_GLYPHS) == 5 &&
+                     std::count(glyphs, glyphs + 5, 0xFFFF) == 0;
+        seen.push_back(s);
+    };
+    NoticeOverlay::Show(2, 300, NoticeOverlay::BroughtToKnees, 0);
+    Frame(10, 1);
+    faults::onDrawText = nullptr;
+    ASSERT_EQ(seen.size(), 4u);  // measure and draw, banner then line
+    for (size_t i = 0; i < seen.size(); ++i) {
+        const Seen& s = seen[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(std::wstring(s.requested.lfFaceName), L"Arial");
+        EXPECT_EQ(s.requested.lfHeight, i < 2 ? -43 : -24);
+        EXPECT_EQ(s.requested.lfWeight, FW_BOLD);
+        EXPECT_EQ(s.requested.lfCharSet, DEFAULT_CHARSET);
+        EXPECT_EQ(s.requested.lfQuality, ANTIALIASED_QUALITY);
+        EXPECT_TRUE(std::wstring(s.face) == L"Arial" || std::wstring(s.face) == L"Liberation Sans")
+            << testing::PrintToString(std::wstring(s.face));
+        EXPECT_EQ(s.metrics.tmWeight, FW_BOLD);
+        EXPECT_EQ(s.metrics.tmHeight, i < 2 ? 48 : 27);  // Arial's line heights at 43 and 24 pixels
+        EXPECT_TRUE(s.cyrillic);
+    }
 }
 
 // Every text of every language, with a ten-digit count, is drawn at 800 x 600:
