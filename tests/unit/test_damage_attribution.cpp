@@ -76,7 +76,7 @@ TEST_F(DamageAttribution, OnlyThePlayersRealHitsOnHostileMembersUnderControlMark
     EXPECT_FALSE(Marked());
     EXPECT_EQ(nullptr, sim::lastDamage.attacker);
 
-    uint8_t* victim = Victim();
+    uint8_t* victim = Victim(kTriads);  // the first of the gangs
     sim::Field<float>(victim, sim::ped::Armour) = 50.0f;
     Hit(victim, sim::Player(), 20.0f);  // armour only
     EXPECT_EQ(100.0f, Health(victim));
