@@ -89,9 +89,12 @@ BOOL WINAPI VirtualFreeFake(LPVOID address, SIZE_T size, DWORD type) {
     return released;
 }
 
+std::vector<std::pair<uintptr_t, SIZE_T>> flushed;
+
 BOOL WINAPI FlushInstructionCacheFake(HANDLE process, LPCVOID address, SIZE_T size) {
     REAL("kernel32.dll", FlushInstructionCache);
     if (ShouldFail(kFlushInstructionCache)) return FALSE;
+    flushed.emplace_back(reinterpret_cast<uintptr_t>(address), size);
     return real(process, address, size);
 }
 
@@ -322,7 +325,10 @@ int Sweep(const char* path, const std::function<void()>& prepare, const std::fun
     return count;
 }
 
+std::vector<std::pair<uintptr_t, SIZE_T>> FlushedRanges() { return flushed; }
+
 void Clear() {
+    flushed.clear();
     for (ApiState& s : states) s = ApiState{};
     FailNthOfAll(0);
     moduleFileName = nullptr;

@@ -9,6 +9,9 @@
 
 #include <windows.h>
 
+#include <utility>
+#include <vector>
+
 #include <functional>
 
 namespace faults {
@@ -78,6 +81,10 @@ extern void (*onProfileRead)(const wchar_t* section, const wchar_t* key);
 // Sees the device context of every DrawTextW call before it draws, e.g. to
 // learn which font the plugin selected into it.
 extern void (*onDrawText)(HDC dc, const wchar_t* text);
+
+// The ranges FlushInstructionCache was asked to flush since the last Clear,
+// as (address, bytes).
+std::vector<std::pair<uintptr_t, SIZE_T>> FlushedRanges();
 
 // GDI objects the code under test created and has not deleted yet.
 int LiveGdiObjects();

@@ -3,6 +3,7 @@
 // failures injected at every step that can fail.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 
@@ -60,10 +61,18 @@ protected:
     }
 };
 
+bool Flushed(uintptr_t address, SIZE_T bytes) {
+    const auto ranges = faults::FlushedRanges();
+    return std::find(ranges.begin(), ranges.end(), std::make_pair(address, bytes)) != ranges.end();
+}
+
 TEST_F(HookEngine, PatchesEverySiteWithAJumpAndNops) {
     ASSERT_TRUE(VerifySites());
     ASSERT_TRUE(InstallHooks());
     for (int k = 0; k < kHookCount; ++k) {
+        // Every write to code is followed by an instruction-cache flush over it.
+        EXPECT_TRUE(Flushed(kSites[k], kLengths[k]) && Flushed(Address(hookSites[k].trampoline), kTrampolineBytes))
+            << "site " << k;
         Bytes expected = Rel32(0xE9, kSites[k], Address(hookSites[k].handler));
         expected.resize(kLengths[k], 0x90);
         EXPECT_EQ(expected, sim::ReadBytes(kSites[k], kLengths[k])) << "site " << k;
@@ -95,9 +104,11 @@ TEST_F(HookEngine, TrampolinesRunTheDisplacedBytesAndJumpBack) {
 
 TEST_F(HookEngine, RemovalRestoresEverythingAndASecondChangesNothing) {
     ASSERT_TRUE(InstallHooks());
+    faults::Clear();
     RemoveHooks();
     EXPECT_TRUE(AllSitesAsBefore());
     EXPECT_TRUE(NoTrampolines());
+    for (int k = 0; k < kHookCount; ++k) EXPECT_TRUE(Flushed(kSites[k], kLengths[k])) << "site " << k;
     faults::Clear();
     RemoveHooks();
     EXPECT_TRUE(AllSitesAsBefore());
