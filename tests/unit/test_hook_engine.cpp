@@ -163,6 +163,15 @@ TEST_F(HookEngine, MismatchNamesTheFirstDifferingSiteOnly) {
                                         "DISABLED: code signature mismatch at 0048C850."}),
               testfiles::ReadLines(log));
     EXPECT_EQ(0, faults::Calls(faults::kVirtualAlloc) + faults::Calls(faults::kVirtualProtect));
+
+    // Every byte taken over counts, the last one of each site too.
+    for (int k = 0; k < kHookCount; ++k) {
+        sim::InstallHost();
+        sim::Mem<uint8_t>(kSites[k] + kLengths[k] - 1) ^= 0x01;
+        EXPECT_FALSE(VerifySites()) << "site " << k;
+    }
+    sim::InstallHost();
+    EXPECT_TRUE(VerifySites());
 }
 
 TEST_F(HookEngine, AFailureAtAnyStepLeavesNothingBehind) {

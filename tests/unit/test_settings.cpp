@@ -101,6 +101,12 @@ TEST_F(SettingsFile, StageThresholdRules) {
     Load("KillsRequired=150\r\n");
     EXPECT_EQ(100u, Stage1Kills());
     EXPECT_EQ(149u, Stage2Kills());  // the default 200 is cut below KillsRequired
+    Load("KillsRequired=200\r\n");
+    EXPECT_EQ(199u, Stage2Kills());  // also when it equals KillsRequired
+    Load("Stage2Kills=100\r\n");
+    EXPECT_EQ(101u, Stage2Kills());  // equal to Stage1Kills: one above it
+    Load("Stage2Kills=300\r\n");
+    EXPECT_EQ(299u, Stage2Kills());
 }
 
 TEST_F(SettingsFile, IntegersWithTrailingTextOrOtherNotationsAreRefused) {
@@ -147,6 +153,10 @@ TEST_F(SettingsFile, RadiiFallBackAndKeepTheirDistance) {
     EXPECT_EQ(65.0f, settings.DisengageRadius);
     Load("FearRadius=120\r\nDisengageRadius=4\r\n");
     EXPECT_EQ(20.0f, settings.FearRadius);
+    EXPECT_EQ(45.0f, settings.DisengageRadius);
+    Load("FearRadius=2\r\nDisengageRadius=5\r\n");
+    EXPECT_EQ(7.0f, settings.DisengageRadius);  // the bound taken, then raised to FearRadius + 5
+    Load("FearRadius=2\r\nDisengageRadius=4.99\r\n");
     EXPECT_EQ(45.0f, settings.DisengageRadius);
     Load("FearRadius=2\r\nDisengageRadius=150\r\n");
     EXPECT_EQ(2.0f, settings.FearRadius);
