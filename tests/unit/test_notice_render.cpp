@@ -270,6 +270,7 @@ TEST_F(NoticeRender, RetiredOnTheFrameItsTimeIsUpOrAfterAReset) {
     const int tinyScreens[][2] = {{159, 600}, {800, 119}, {-800, 600}};
     for (const auto& screen : tinyScreens) EXPECT_TRUE(Frame(0x100000, 0, screen[0], screen[1]).empty());
     EXPECT_TRUE(lineSlot.duration == 5000 && sim::LiveRasters() == 1 && sim::renderLog.stateReads.size() == reads);
+    EXPECT_EQ(Frame(0x101, 0, 160, 120).size(), 2u);  // the smallest screen that is drawn on
     EXPECT_EQ(Frame(0x387).size(), 2u);
     EXPECT_TRUE(Frame(0x388).empty());
 

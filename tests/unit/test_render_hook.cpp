@@ -23,6 +23,7 @@ protected:
         fearState.active = true;
         settings.Enabled = true;
         settings.EnableNotifications = true;
+        settings.Language = LanguageChoice::Auto;
         bannerSlot = lineSlot = {};
         bannerTexture = lineTexture = {};
         ASSERT_TRUE(InstallHooks());
@@ -47,7 +48,7 @@ protected:
 TEST_F(RenderHook, OverlayLiesOverTheHostsFrameWithTheHostsClockLanguageAndScreen) {
     sim::SetClock(5000);
     sim::SetScreen(1280, 720);
-    sim::SetLanguage(1);
+    sim::SetLanguage(4);  // a Spanish game under Language=auto: Russian, as any word but 0
     NoticeOverlay::Show(1, 50, NoticeOverlay::MembersKilled, 4000);
 
     const auto draws = Frame();
@@ -76,7 +77,8 @@ TEST_F(RenderHook, InactiveModuleOrAHostGateLeavesTheOverlayAlone) {
         hostRuns = sim::routines.runs[7];
         NoticeOverlay::Show(2, 75, NoticeOverlay::MembersKilled, 0);
         ASSERT_EQ(Frame().size(), 2u);
-        if (blocker < 3) sim::SetOverlayGate(blocker, 1);
+        const uint8_t gateValues[3] = {1, 2, 0x80};  // any non-zero byte hides the overlay
+        if (blocker < 3) sim::SetOverlayGate(blocker, gateValues[blocker]);
         fearState.active = blocker != 3;
         settings.EnableNotifications = false;
         for (uint32_t clock : {0u, 4999u, 6000u}) {
