@@ -118,6 +118,7 @@ void InstallHost() {
     PlaceRoutines();
     SetHostBuild(HostBuild::V10);
     routines = RoutineLog{};
+    onWorldUpdate = nullptr;
     ResetWorld();
 }
 
@@ -248,7 +249,12 @@ void RunFrame() {
     }
 }
 
-void __cdecl SimWorldUpdate() { ++routines.runs[0]; }
+void (*onWorldUpdate)();
+
+void __cdecl SimWorldUpdate() {
+    ++routines.runs[0];
+    if (onWorldUpdate) onWorldUpdate();
+}
 void __cdecl SimWorldUpdateInner() { ++routines.innerRuns; }
 
 // ------------------------------------------------------------ CallHost

@@ -137,6 +137,9 @@ struct RoutineLog {
     uint32_t innerEcx, innerEdx;
 };
 extern RoutineLog routines;
+// Runs inside the host's world update routine (behind 0x48C850), to change the
+// world there as the game does during its update; InstallHost clears it.
+extern void (*onWorldUpdate)();
 
 // ------------------------------------------------------------ the trace
 // One line per thing the plugin did to the world (orders, densities, notices,

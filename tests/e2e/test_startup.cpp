@@ -31,12 +31,18 @@ TEST_F(Startup, LoadsPatchesRunsFramesAndRestoresOnUnload) {
     EXPECT_EQ(8, PatchedSiteCount());
 
     sim::routines = sim::RoutineLog{};
+    // The host's routine makes the pool the tick looks at: the tick, which runs
+    // after it, finds the world ready on the very first frame.
+    sim::SetPoolPointerNull(true);
+    sim::onWorldUpdate = [] { sim::SetPoolPointerNull(false); };
     for (int frame = 0; frame < 20; ++frame) {
         sim::AdvanceClock(50);
         const sim::CallResult update = sim::CallHost(sim::addr::SiteWorldUpdate, {}, false, 0xAAAA5555, 0x5555AAAA);
         const sim::CallResult draw = sim::CallHost(sim::addr::SiteRenderFrame, {}, false);
         ASSERT_TRUE(update.registersKept && update.stackBalanced && draw.registersKept && draw.stackBalanced);
+        if (frame == 0) EXPECT_EQ("WORLD READY: player and pedestrian pool resolved.", session.LogLines().at(1));
     }
+    sim::onWorldUpdate = nullptr;
     EXPECT_EQ(20, sim::routines.runs[0]);
     EXPECT_EQ(20, sim::routines.innerRuns);
     EXPECT_EQ(20, sim::routines.runs[7]);

@@ -84,6 +84,14 @@ TEST_F(ProgressNotices, MilestonesFollowStageThresholdsOffAndOnTheGrid) {
     fearState.gangs[1] = {7, 38, 50, {50, 0, 0}, 25};
     EXPECT_TRUE(Drain(now).empty());
     EXPECT_EQ(50u, fearState.gangs[1].milestone);
+    settings.stageKills[1] = 75;  // the second stage's count too
+    fearState.gangs[1] = {7, 38, 75, {50, 75, 0}, 50};
+    EXPECT_TRUE(Drain(now).empty());
+    EXPECT_EQ(75u, fearState.gangs[1].milestone);
+    // A broken gang gets its banner, never the milestone of KillsRequired.
+    fearState.gangs[1] = {7, 38, 300, {50, 75, 300}, 275};
+    EXPECT_TRUE(Drain(now).empty());
+    EXPECT_EQ(275u, fearState.gangs[1].milestone);
 }
 
 TEST_F(ProgressNotices, NoNoticesForPeacefulGangsOrWhenSwitchedOffOrDuringMissions) {
