@@ -132,8 +132,12 @@ TEST_F(PedFear, HurtMemberRetaliatesForTheWindowWithinDisengageRadius) {
     uint8_t* p = Member(45.0f);  // exactly at DisengageRadius
     SetBits(p, 1, 0);
     Hurt(kSlot, 7999);
+    uint8_t* q = Spawn(6, 30.0f);  // one that never saw the player as a threat
+    SetBits(q, 0, 0);
+    Hurt(6, 100);
     TickExpect(Retaliate, Given("8 target=player"));
     EXPECT_EQ(Bits(1, 1), BitsOf(p));  // its own threat bit back, engaged
+    EXPECT_TRUE(Track(6).mode == Retaliate && BitsOf(q) == Bits(0, 1));
     EXPECT_EQ(0, sim::FrightTests());
     Move(p, 45.01f);
     Hurt(kSlot, 1000);
