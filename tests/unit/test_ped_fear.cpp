@@ -126,6 +126,15 @@ TEST_F(PedFear, MemberInVehicleDismountsThenFleesWhilePlayerInVehicleStandsFleei
     State(p) = 1;
     TickExpect(Flee, Flight());
     EXPECT_EQ(2, sim::FrightTests());
+
+    // Handed back while still in its car: its order is cleared once, and it
+    // is not sent walking.
+    sim::UnseatPed(sim::Player());
+    uint8_t* driver = Spawn(7, 12.0f);
+    sim::SeatPed(driver, sim::NewVehicle(12.0f, 0.0f, 0.0f));
+    TickExpect(Dismount, Given("13 target=vehicle", 7), 7);
+    fearState.gangs[1].kills = 0;
+    TickExpect(None, {Order(7, "clear 0")}, 7);
 }
 
 TEST_F(PedFear, HurtMemberRetaliatesForTheWindowWithinDisengageRadius) {
