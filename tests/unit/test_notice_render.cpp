@@ -370,6 +370,13 @@ TEST_F(NoticeRender, EveryTextOfEveryLanguageFitsAt800x600) {
             }
         }
     }
+    // German's survivors line with one digit measures 506: a box of exactly
+    // 512 takes a texture of 512, not the next power of two.
+    NoticeSlot survivors = {0, 1, NoticeOverlay::SurvivorsKeepDistance, 0, 5000};
+    DrawSlot(survivors, lineTexture, 10, NoticeLanguage::German, 800, 600, kLineStyle);
+    EXPECT_TRUE(lineTexture.boxWidth == 512 && lineTexture.textureWidth == 512) << lineTexture.boxWidth;
+    survivors.duration = 0;
+    DrawSlot(survivors, lineTexture, 20, NoticeLanguage::German, 800, 600, kLineStyle);
     EXPECT_EQ(sim::LiveRasters(), 0);
 }
 
