@@ -148,10 +148,12 @@ TEST_F(PedFear, HurtMemberRetaliatesForTheWindowWithinDisengageRadius) {
     EXPECT_EQ(Bits(1, 1), BitsOf(p));  // its own threat bit back, engaged
     EXPECT_TRUE(Track(6).mode == Retaliate && BitsOf(q) == Bits(0, 1));
     EXPECT_EQ(0, sim::FrightTests());
+    sim::Field<uint8_t>(q, sim::ped::Controllable) = 2;  // handed back: its own bits again
     Move(p, 45.01f);
     Hurt(kSlot, 1000);
     TickExpect(Calm, StandDown());
     EXPECT_EQ(kCleared, BitsOf(p));
+    EXPECT_TRUE(Track(6).mode == None && BitsOf(q) == Bits(0, 0));
     Move(p, 10.0f);
     Hurt(kSlot, 1000);
     TickExpect(Retaliate, Given("8 target=player"));
