@@ -343,6 +343,7 @@ TEST_F(NoticeRender, NoticesAreSetInBoldArialWithCyrillicGlyphs) {
         EXPECT_EQ(std::wstring(s.requested.lfFaceName), L"Arial");
         EXPECT_EQ(s.requested.lfHeight, i < 2 ? -43 : -24);
         EXPECT_EQ(s.requested.lfWeight, FW_BOLD);
+        EXPECT_EQ(0, s.requested.lfWidth | s.requested.lfEscapement | s.requested.lfOrientation);  // upright, as designed
         EXPECT_EQ(s.requested.lfCharSet, DEFAULT_CHARSET);
         EXPECT_EQ(s.requested.lfQuality, ANTIALIASED_QUALITY);
         EXPECT_TRUE(std::wstring(s.face) == L"Arial" || std::wstring(s.face) == L"Liberation Sans")
