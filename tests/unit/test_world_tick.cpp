@@ -1,5 +1,7 @@
 // The world tick: pool and player checks, settings refresh, tick interval,
 // hostility and status lines, and the player and mission conditions.
+#include <algorithm>
+
 #include "fear/world_tick.h"
 #include "fear_world.h"
 
@@ -48,9 +50,20 @@ TEST_F(WorldTick, TicksComeOncePerTickMsOfGameTimeOnUnsignedDifferences) {
     const struct {
         uint32_t now, lastTick;
     } steps[] = {{1000, 1000}, {1149, 1000}, {1150, 1150}, {20, 20}, {0xFFFFFFF0, 0xFFFFFFF0}, {0x80, 0xFFFFFFF0}};
+    const int32_t gangTypes[4] = {kTriads, kLeone, 12, 11};  // the Cartel and the Yardies after the first two
+    int step = 0;
     for (const auto& s : steps) {
+        // A hostility of its own for every step: a tick that runs logs it.
+        ++step;
+        for (int g = 0; g < 4; ++g) sim::SetPedTypeHostile(gangTypes[g], (step >> g) & 1);
+        const auto hostilityLines = [this] {
+            const Lines log = Log();
+            return std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("HOSTILE", 0) == 0; });
+        };
+        const auto before = hostilityLines();
         TickAt(s.now);
         EXPECT_EQ(s.lastTick, fearState.lastTickTime) << s.now;
+        EXPECT_EQ(s.lastTick == s.now ? 1 : 0, hostilityLines() - before) << s.now;
     }
 }
 
