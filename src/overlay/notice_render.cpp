@@ -61,6 +61,17 @@ struct TextCanvas {
     const uint32_t* pixels;  // top-down rows of textureWidth pixels, blue in the low byte
 };
 
+// Puts the context's own objects back, then deletes the context before our
+// font and bitmap: Windows refuses to delete an object still selected into a
+// context, which would leak one whose select-back failed.
+void ReleaseCanvas(const TextCanvas& canvas, HFONT font) {
+    if (canvas.previousBitmap) SelectObject(canvas.dc, canvas.previousBitmap);
+    SelectObject(canvas.dc, canvas.previousFont);
+    DeleteDC(canvas.dc);
+    if (canvas.bitmap) DeleteObject(canvas.bitmap);
+    DeleteObject(font);
+}
+
 // Paints the text white on black into a fresh bitmap of the texture's size.
 bool PaintText(TextCanvas& canvas, const wchar_t* text, int32_t textWidth, int32_t textHeight,
                int32_t textureWidth, int32_t textureHeight) {
@@ -145,9 +156,7 @@ bool MakeTexture(NoticeTexture& texture, const wchar_t* text, int32_t wrapWidth,
     const int32_t textHeight = measured.bottom - measured.top;
     if (measuredHeight == 0 || textWidth < 1 || textWidth > kMaxTextWidth || textHeight < 1 ||
         textHeight > kMaxTextHeight) {
-        SelectObject(canvas.dc, canvas.previousFont);
-        DeleteObject(font);
-        DeleteDC(canvas.dc);
+        ReleaseCanvas(canvas, font);
         return false;
     }
 
@@ -166,11 +175,7 @@ bool MakeTexture(NoticeTexture& texture, const wchar_t* text, int32_t wrapWidth,
         wcsncpy(texture.text, text, kNoticeTextUnits - 1);
     }
 
-    if (canvas.previousBitmap) SelectObject(canvas.dc, canvas.previousBitmap);
-    SelectObject(canvas.dc, canvas.previousFont);
-    if (canvas.bitmap) DeleteObject(canvas.bitmap);
-    DeleteObject(font);
-    DeleteDC(canvas.dc);
+    ReleaseCanvas(canvas, font);
     return made;
 }
 

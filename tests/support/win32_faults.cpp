@@ -10,6 +10,7 @@ namespace faults {
 void (*afterReadFile)(HANDLE, DWORD);
 void (*onProfileRead)(const wchar_t*, const wchar_t*);
 void (*onDrawText)(HDC, const wchar_t*);
+void (*afterDrawText)(UINT, RECT*, int*);
 
 namespace {
 
@@ -28,6 +29,11 @@ HMODULE mainModule;
 std::set<HGDIOBJ>& liveGdi() {
     static std::set<HGDIOBJ> objects;
     return objects;
+}
+// Memory contexts created and not deleted yet: what an object may be selected into.
+std::set<HDC>& liveContexts() {
+    static std::set<HDC> contexts;
+    return contexts;
 }
 std::set<void*>& liveBlocks() {
     static std::set<void*> blocks;
@@ -188,7 +194,10 @@ HDC WINAPI CreateCompatibleDCFake(HDC dc) {
     REAL("gdi32.dll", CreateCompatibleDC);
     if (ShouldFail(kCreateCompatibleDC)) return nullptr;
     HDC created = real(dc);
-    if (created) liveGdi().insert(created);
+    if (created) {
+        liveGdi().insert(created);
+        liveContexts().insert(created);
+    }
     return created;
 }
 
@@ -213,7 +222,9 @@ int WINAPI DrawTextWFake(HDC dc, LPCWSTR text, int length, LPRECT rect, UINT for
     REAL("user32.dll", DrawTextW);
     if (ShouldFail(kDrawTextW)) return 0;
     if (onDrawText) onDrawText(dc, text);
-    return real(dc, text, length, rect, format);
+    int result = real(dc, text, length, rect, format);
+    if (afterDrawText) afterDrawText(format, rect, &result);
+    return result;
 }
 
 HBITMAP WINAPI CreateDIBSectionFake(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
@@ -231,6 +242,10 @@ HBITMAP WINAPI CreateDIBSectionFake(HDC dc, const BITMAPINFO* info, UINT usage, 
 BOOL WINAPI DeleteObjectFake(HGDIOBJ object) {
     REAL("gdi32.dll", DeleteObject);
     if (ShouldFail(kDeleteObject)) return FALSE;
+    // Windows refuses to delete an object still selected into a context, and
+    // it stays allocated; Wine would defer the deletion instead and hide the leak.
+    for (HDC dc : liveContexts())
+        if (GetCurrentObject(dc, OBJ_FONT) == object || GetCurrentObject(dc, OBJ_BITMAP) == object) return FALSE;
     liveGdi().erase(object);
     return real(object);
 }
@@ -252,6 +267,7 @@ BOOL WINAPI DeleteDCFake(HDC dc) {
     REAL("gdi32.dll", DeleteDC);
     if (ShouldFail(kDeleteDC)) return FALSE;
     liveGdi().erase(dc);
+    liveContexts().erase(dc);
     return real(dc);
 }
 
@@ -335,6 +351,8 @@ void Clear() {
     mainModule = nullptr;
     afterReadFile = nullptr;
     onProfileRead = nullptr;
+    onDrawText = nullptr;
+    afterDrawText = nullptr;
 }
 
 int Calls(Api api) { return states[api].calls; }

@@ -81,6 +81,9 @@ extern void (*onProfileRead)(const wchar_t* section, const wchar_t* key);
 // Sees the device context of every DrawTextW call before it draws, e.g. to
 // learn which font the plugin selected into it.
 extern void (*onDrawText)(HDC dc, const wchar_t* text);
+// Runs after every DrawTextW and may change its answer, e.g. to make a text
+// measure a size no real text reaches.
+extern void (*afterDrawText)(UINT format, RECT* rect, int* result);
 
 // The ranges FlushInstructionCache was asked to flush since the last Clear,
 // as (address, bytes).

@@ -250,6 +250,16 @@ TEST_F(NoticeRender, TextureKeptUntilTheWrapWidthOrTheTextChanges) {
     NoticeOverlay::Show(2, 125, NoticeOverlay::MembersKilled, 60);  // a new count
     EXPECT_EQ(Frame(70, 1, 1280, 720)[1]->rasterId, 4);
     EXPECT_EQ(sim::LiveRasters(), 1);
+
+    // A text exactly as wide as the wrap width keeps to one line.
+    const std::wstring text = L"Colombian Cartel members killed: 125";
+    const RECT oneLine = ReferenceCanvas(-24).Measure(text, kMaxWrapWidth);
+    int width = oneLine.right;
+    while (NoticeWrapWidth(width, 600) < oneLine.right) ++width;
+    ASSERT_EQ(NoticeWrapWidth(width, 600), oneLine.right);
+    Frame(80, 0, width, 600);
+    ExpectTextureShows(lineTexture, text, -24, oneLine.right);
+    EXPECT_EQ(lineTexture.boxHeight, oneLine.bottom + 6);
 }
 
 TEST_F(NoticeRender, RetiredOnTheFrameItsTimeIsUpOrAfterAReset) {
@@ -292,7 +302,7 @@ TEST_F(NoticeRender, RetiredOnTheFrameItsTimeIsUpOrAfterAReset) {
 // gets there (the banner's five words measure 240, the longest line's nine
 // 243), so a banner style with a larger font takes it across: five lines of
 // 49 pixels are drawn in a 256-high texture, five of 51 are refused.
-TEST_F(NoticeRender, TextHigherThan250IsNeverDrawn) {
+TEST_F(NoticeRender, TextBeyondTheLargestTextureIsNeverDrawn) {
     EXPECT_EQ(NoticeWrapWidth(160, 60000), 1);
     for (const int32_t fontHeight : {-44, -45}) {
         SCOPED_TRACE(fontHeight);
@@ -308,6 +318,36 @@ TEST_F(NoticeRender, TextHigherThan250IsNeverDrawn) {
         Frame(20);
     }
     EXPECT_EQ(sim::LiveRasters(), 0);
+
+    // The edges themselves, with GDI made to measure what no shipped text
+    // does: a box must fit a 1024 x 256 texture, and a failed or empty
+    // measurement draws nothing.
+    struct Measured {
+        int width, height, result;
+        int32_t textureWidth, textureHeight;  // 0: no texture
+    };
+    static Measured measured;
+    const Measured table[] = {{1018, 250, 250, 1024, 256}, {1019, 20, 20, 0, 0}, {20, 251, 251, 0, 0},
+                              {1, 1, 1, 8, 8},             {0, 20, 20, 0, 0},    {20, 0, 20, 0, 0},
+                              {20, 20, 0, 0, 0}};
+    faults::afterDrawText = [](UINT format, RECT* rect, int* result) {
+        if (!(format & DT_CALCRECT)) return;
+        rect->right = rect->left + measured.width;
+        rect->bottom = rect->top + measured.height;
+        *result = measured.result;
+    };
+    for (const Measured& m : table) {
+        SCOPED_TRACE(testing::Message() << m.width << "x" << m.height << " measured " << m.result);
+        measured = m;
+        NoticeOverlay::Show(0, 25, NoticeOverlay::MembersKilled, 0);
+        Frame(10);
+        EXPECT_EQ(lineTexture.textureWidth, m.textureWidth);
+        EXPECT_EQ(lineTexture.textureHeight, m.textureHeight);
+        EXPECT_EQ(lineTexture.raster != nullptr, m.textureWidth != 0);
+        NoticeOverlay::Reset();
+        Frame(20);
+    }
+    faults::afterDrawText = nullptr;
 }
 
 // The font the notices are set in, as Windows picks it: bold Arial (under
