@@ -39,6 +39,8 @@ TEST_F(FearStateRules, StartsWithTheGangConstants) {
 TEST_F(FearStateRules, SlotOfAPedestrianFollowsThePool) {
     uint8_t* ped = sim::SpawnPed(5, 7, 1, 2, 3);
     EXPECT_EQ(5, FindPedSlot(Ped(ped)));
+    EXPECT_EQ(0, FindPedSlot(Ped(sim::PedAt(0))));
+    EXPECT_NE(nullptr, RefreshedTrackOf(Ped(sim::SpawnPed(0, 7, 1, 2, 3))));
     EXPECT_EQ(63, FindPedSlot(Ped(sim::PedAt(63))));
     EXPECT_EQ(-1, FindPedSlot(Ped(sim::PedAt(64))));      // beyond the slot count
     EXPECT_EQ(-1, FindPedSlot(Ped(ped + 4)));              // not on an object boundary
@@ -49,6 +51,8 @@ TEST_F(FearStateRules, SlotOfAPedestrianFollowsThePool) {
     EXPECT_EQ(-1, FindPedSlot(Ped(ped)));
     sim::SetPoolSlotCount(-1);
     EXPECT_EQ(-1, FindPedSlot(Ped(ped)));
+    sim::SetPoolSlotCount(1);
+    EXPECT_EQ(0, FindPedSlot(Ped(sim::PedAt(0))));
     sim::SetPoolSlotCount(513);
     EXPECT_EQ(-1, FindPedSlot(Ped(ped)));
     sim::SetPoolSlotCount(512);
@@ -85,6 +89,8 @@ TEST_F(FearStateRules, HostilityFollowsThePedTypeTable) {
     EXPECT_EQ(13u, HostilityMask());
     sim::SetPedTypeMissing(11);  // Yardies
     EXPECT_EQ(5u, HostilityMask());
+    sim::SetPedTypeHostile(8, false);  // Mafia
+    EXPECT_EQ(4u, HostilityMask());
     EXPECT_EQ(1, GangOfPedType(7));
     EXPECT_EQ(3, GangOfPedType(11));
     EXPECT_EQ(-1, GangOfPedType(9));
@@ -100,6 +106,8 @@ TEST_F(FearStateRules, AGangBreaksAtKillsRequiredWhileHostile) {
     sim::SetPedTypeHostile(8, true);
     settings.stageKills[0] = 310;  // a first stage above KillsRequired holds the break back
     EXPECT_FALSE(IsGangBroken(0));
+    fearState.gangs[0].kills = 310;
+    EXPECT_TRUE(IsGangBroken(0));
 }
 
 TEST_F(FearStateRules, ResetClearsCountersButKeepsConstantsAndClocks) {

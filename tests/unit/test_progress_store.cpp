@@ -150,6 +150,7 @@ TEST_F(ProgressStore, LoadTakesAStrictStateV2ElseAValidCountsLineElseZero) {
         {"0000000050,000000050" + padded, "1,2,3,4", {50, 50, 0, 0, 0}},  // 254 characters fit the buffer
         {"", "10,20,30,40", marked},
         {"", " 10,  20,\t30,0000000040", marked},
+        {"", "10,20,30," + std::string(243, ' ') + "40", marked},  // 254 characters fit the buffer
         {"", "150,250,300,2147483646",
          {150, 150, 100, 0, 0, 250, 250, 100, 200, 0, 300, 300, 100, 200, 300, 2147483646, 2147483625, 100, 200, 300}},
     };
@@ -166,7 +167,7 @@ TEST_F(ProgressStore, LoadTakesAStrictStateV2ElseAValidCountsLineElseZero) {
         "00000000050,000000050" + padded,  // 255 characters do not fit
         Repeat("0", 20) + ",", "0, " + z19, "0,0,0,0,0,0,0,0,0,0,0,0 ," + Repeat("0", 8), "+0," + z19,
         "0,-0," + z18, z15, Repeat("0", 21), "40,30,0,0,0," + z15, "20,25,0,0,0," + z15, "99,75,100,0,0," + z15,
-        z15 + ",10,0,0,0,11", "2147483647," + z19, "99999999999," + z19, "0,," + z18, "0x1," + z19};
+        z15 + ",10,0,0,0,11", z19 + ",", "2147483647," + z19, "99999999999," + z19, "0,," + z18, "0x1," + z19};
     Store(L"Counts", "10,20,30,40");
     for (const std::string& state : refusedStates) {
         Store(L"StateV2", state);
