@@ -96,6 +96,7 @@ TEST(NoticeTexts, EveryTextInBothLanguagesWithItsArgumentOrder) {
         {2, 4294967295u, 1, 1, L"Убито \u2014 4294967295 бойцов Колумбийского картеля. Их влияние сокращается!"},
         {1, 75, 9, 0, L""},
         {1, 75, 5, 1, L""},
+        {4, 75, 0, 0, L""},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Text(c.gang, c.count, c.kind, c.language), c.text)
