@@ -72,7 +72,7 @@ void StoreProgress(const GangProgress (&progress)[kGangCount]) {
 bool ReadStoredState(const wchar_t* section, GangProgress (&progress)[kGangCount]) {
     wchar_t text[kStateChars] = {};
     const DWORD length = GetPrivateProfileStringW(section, kStateKey, L"", text, kStateChars, progressPath);
-    return length >= 1 && length <= kLongestStateValue && ParseStateV2(text, progress);
+    return length <= kLongestStateValue && ParseStateV2(text, progress);
 }
 
 // A line cut off by the buffer could end in a shortened number: refused like
@@ -99,7 +99,6 @@ bool WriteProgress(const wchar_t* section) {
 }  // namespace
 
 bool FormatStateV2(wchar_t (&text)[kStateChars]) {
-    wmemset(text, 0, kStateChars);
     int used = 0;
     for (const GangRecord& gang : fearState.gangs) {
         const int room = kStateChars - used;
@@ -144,7 +143,7 @@ bool ParseCounts(const wchar_t* text, uint32_t (&kills)[kGangCount]) {
 }
 
 GangProgress ProgressFromKills(uint32_t kills) {
-    GangProgress gang{kills, kills - kills % kMilestoneStep, {0, 0, 0}};
+    GangProgress gang{kills, kills - kills % kMilestoneStep, {}};
     for (int s = 0; s < 3; ++s) {
         const uint32_t threshold = settings.stageKills[s];
         gang.announced[s] = kills >= threshold ? threshold : 0;
