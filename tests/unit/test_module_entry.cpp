@@ -226,31 +226,34 @@ TEST_F(ModuleEntry, ForeignBytesAtASiteWriteTwoLines) {
 
     // A relay stub in the last bytes of its page, with no access beyond,
     // names the module it leads into (here kernel32, whose file name the test
-    // answers with the plugin's); an indirect jump through a pointer at the
-    // top of the address space names none and reads nothing.
-    uint8_t* pages = static_cast<uint8_t*>(VirtualAlloc(nullptr, 0x2000, MEM_RESERVE, PAGE_NOACCESS));
+    // answers with the plugin's). One cut off by that page, or an indirect
+    // jump through a pointer at the top of the address space, names none and
+    // reads nothing it may not.
+    uint8_t* pages = static_cast<uint8_t*>(VirtualAlloc(nullptr, 0x4000, MEM_RESERVE, PAGE_NOACCESS));
     VirtualAlloc(pages, 0x1000, MEM_COMMIT, PAGE_EXECUTE_READWRITE);
-    uint8_t* relay = pages + 0x1000 - 5;
+    VirtualAlloc(pages + 0x2000, 0x1000, MEM_COMMIT, PAGE_EXECUTE_READWRITE);
+    const uintptr_t relay = reinterpret_cast<uintptr_t>(pages) + 0x1000 - 5;
+    const uintptr_t cutRelay = reinterpret_cast<uintptr_t>(pages) + 0x3000 - 4;  // its last byte lies beyond
     const uintptr_t kernel = reinterpret_cast<uintptr_t>(GetModuleHandleW(L"kernel32.dll")) + 0x1000;
     const auto jumpFrom = [](uintptr_t at, uintptr_t to) {
         const uint32_t displacement = static_cast<uint32_t>(to - (at + 5));
-        sim::Mem<uint8_t>(static_cast<uint32_t>(at)) = 0xE9;
+        *reinterpret_cast<uint8_t*>(at) = 0xE9;
         memcpy(reinterpret_cast<void*>(at + 1), &displacement, 4);
     };
-    jumpFrom(reinterpret_cast<uintptr_t>(relay), kernel);
-    const std::pair<std::vector<uint8_t>, std::string> patches[] = {
-        {{}, "CONFLICT: 004B6FB0 is patched by Quellbrand.asi"},
-        {{0xFF, 0x25, 0xFE, 0xFF, 0xFF, 0xFF}, ""},
-    };
+    jumpFrom(relay, kernel);
+    *reinterpret_cast<uint8_t*>(cutRelay) = 0xE9;
+    const uint8_t indirect[] = {0xFF, 0x25, 0xFE, 0xFF, 0xFF, 0xFF};
+    const std::pair<uintptr_t, std::string> patches[] = {
+        {relay, "CONFLICT: 004B6FB0 is patched by Quellbrand.asi"}, {cutRelay, ""}, {0, ""}};
     for (const auto& patch : patches) {
         sim::InstallHost();
         testfiles::Remove(folder + L"\\Quellbrand.log");
-        if (patch.first.empty()) jumpFrom(0x4B6FB0, reinterpret_cast<uintptr_t>(relay));
-        else memcpy(reinterpret_cast<void*>(0x4B6FB0), patch.first.data(), patch.first.size());
+        if (patch.first) jumpFrom(0x4B6FB0, patch.first);
+        else memcpy(reinterpret_cast<void*>(0x4B6FB0), indirect, sizeof indirect);
         AttachModule(kModule);
         std::vector<std::string> expected = {"DISABLED: code signature mismatch at 004B6FB0.", kDisabled};
         if (!patch.second.empty()) expected.insert(expected.begin() + 1, patch.second);
-        EXPECT_EQ(expected, Log());
+        EXPECT_EQ(expected, Log()) << std::hex << patch.first;
     }
     VirtualFree(pages, 0, MEM_RELEASE);
 }
