@@ -371,6 +371,14 @@ TEST_F(SettingsFile, ValuesNotTakenAreLoggedOnceWhenTheyAppearOrChange) {
           "SETTING Stage2SpawnMultiplier=\"0.2\" out of range; 0.3 used"}},
         {"Enabled=no\r\nKillsRequired=260\r\nStage1Kills=400\r\nSpawnMultiplier=0.3\r\nStage2SpawnMultiplier=0.2\r\n",
          {"SETTING Stage1Kills=\"400\" out of range; 258 used"}},
+        {"DiagnosticLog=maybe\r\nEnableFear=on\r\nEnableNotifications=yes\r\nEnableRetaliation=nein\r\n"
+         "PreserveMissions=off\r\nSpawnMultiplier=1.5\r\n",  // every key has been refused once now
+         {"SETTING EnableFear=\"on\" not true or false; true used",
+          "SETTING EnableRetaliation=\"nein\" not true or false; true used",
+          "SETTING EnableNotifications=\"yes\" not true or false; true used",
+          "SETTING PreserveMissions=\"off\" not true or false; true used",
+          "SETTING DiagnosticLog=\"maybe\" not true or false; true used",
+          "SETTING SpawnMultiplier=\"1.5\" out of range; 0.25 used"}},
     };
     for (size_t i = 0; i < sizeof steps / sizeof steps[0]; ++i) {
         testfiles::Remove(log);
