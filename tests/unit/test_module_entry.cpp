@@ -235,25 +235,32 @@ TEST_F(ModuleEntry, ForeignBytesAtASiteWriteTwoLines) {
     const uintptr_t relay = reinterpret_cast<uintptr_t>(pages) + 0x1000 - 5;
     const uintptr_t cutRelay = reinterpret_cast<uintptr_t>(pages) + 0x3000 - 4;  // its last byte lies beyond
     const uintptr_t kernel = reinterpret_cast<uintptr_t>(GetModuleHandleW(L"kernel32.dll")) + 0x1000;
-    const auto jumpFrom = [](uintptr_t at, uintptr_t to) {
+    const auto jumpFrom = [](uintptr_t at, uintptr_t to, uint8_t opcode = 0xE9) {
         const uint32_t displacement = static_cast<uint32_t>(to - (at + 5));
-        *reinterpret_cast<uint8_t*>(at) = 0xE9;
+        *reinterpret_cast<uint8_t*>(at) = opcode;
         memcpy(reinterpret_cast<void*>(at + 1), &displacement, 4);
     };
     jumpFrom(relay, kernel);
     *reinterpret_cast<uint8_t*>(cutRelay) = 0xE9;
     const uint8_t indirect[] = {0xFF, 0x25, 0xFE, 0xFF, 0xFF, 0xFF};
-    const std::pair<uintptr_t, std::string> patches[] = {
-        {relay, "CONFLICT: 004B6FB0 is patched by Quellbrand.asi"}, {cutRelay, ""}, {0, ""}};
+    struct Patch {
+        uint8_t opcode;  // 0: the indirect jump
+        uintptr_t to;
+        std::string line;
+    };
+    const Patch patches[] = {{0xE9, relay, "CONFLICT: 004B6FB0 is patched by Quellbrand.asi"},
+                             {0xE8, relay, ""},  // a call is not followed into the relay
+                             {0xE9, cutRelay, ""},
+                             {0, 0, ""}};
     for (const auto& patch : patches) {
         sim::InstallHost();
         testfiles::Remove(folder + L"\\Quellbrand.log");
-        if (patch.first) jumpFrom(0x4B6FB0, patch.first);
+        if (patch.opcode) jumpFrom(0x4B6FB0, patch.to, patch.opcode);
         else memcpy(reinterpret_cast<void*>(0x4B6FB0), indirect, sizeof indirect);
         AttachModule(kModule);
         std::vector<std::string> expected = {"DISABLED: code signature mismatch at 004B6FB0.", kDisabled};
-        if (!patch.second.empty()) expected.insert(expected.begin() + 1, patch.second);
-        EXPECT_EQ(expected, Log()) << std::hex << patch.first;
+        if (!patch.line.empty()) expected.insert(expected.begin() + 1, patch.line);
+        EXPECT_EQ(expected, Log()) << std::hex << unsigned(patch.opcode) << " to " << patch.to;
     }
     VirtualFree(pages, 0, MEM_RELEASE);
 }
