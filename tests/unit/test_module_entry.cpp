@@ -242,21 +242,35 @@ TEST_F(ModuleEntry, ForeignBytesAtASiteWriteTwoLines) {
     };
     jumpFrom(relay, kernel);
     *reinterpret_cast<uint8_t*>(cutRelay) = 0xE9;
-    const uint8_t indirect[] = {0xFF, 0x25, 0xFE, 0xFF, 0xFF, 0xFF};
+    const uintptr_t secondRelay = reinterpret_cast<uintptr_t>(pages) + 0x100;
+    jumpFrom(secondRelay, relay);
+    const uintptr_t cell = reinterpret_cast<uintptr_t>(pages);  // holds the address in kernel32
+    memcpy(pages, &kernel, 4);
     struct Patch {
-        uint8_t opcode;  // 0: the indirect jump
+        uint8_t opcode;  // 0: the bytes below
         uintptr_t to;
         std::string line;
+        std::vector<uint8_t> bytes;
     };
-    const Patch patches[] = {{0xE9, relay, "CONFLICT: 004B6FB0 is patched by Quellbrand.asi"},
-                             {0xE8, relay, ""},  // a call is not followed into the relay
-                             {0xE9, cutRelay, ""},
-                             {0, 0, ""}};
+    const auto through = [](uint8_t first, uintptr_t pointer) {
+        std::vector<uint8_t> bytes = {first, 0x25, 0, 0, 0, 0};
+        memcpy(&bytes[2], &pointer, 4);
+        return bytes;
+    };
+    const Patch patches[] = {
+        {0xE9, relay, "CONFLICT: 004B6FB0 is patched by Quellbrand.asi", {}},
+        {0xE8, relay, "", {}},         // a call is not followed into the relay
+        {0xE9, secondRelay, "", {}},  // two relays are one too many
+        {0xE9, cutRelay, "", {}},
+        {0, 0, "CONFLICT: 004B6FB0 is patched by Quellbrand.asi", through(0xFF, cell)},
+        {0, 0, "", through(0x90, cell)},  // no jump, though its next byte looks like one
+        {0, 0, "", through(0xFF, 0xFFFFFFFE)},
+    };
     for (const auto& patch : patches) {
         sim::InstallHost();
         testfiles::Remove(folder + L"\\Quellbrand.log");
         if (patch.opcode) jumpFrom(0x4B6FB0, patch.to, patch.opcode);
-        else memcpy(reinterpret_cast<void*>(0x4B6FB0), indirect, sizeof indirect);
+        else memcpy(reinterpret_cast<void*>(0x4B6FB0), patch.bytes.data(), patch.bytes.size());
         AttachModule(kModule);
         std::vector<std::string> expected = {"DISABLED: code signature mismatch at 004B6FB0.", kDisabled};
         if (!patch.line.empty()) expected.insert(expected.begin() + 1, patch.line);
