@@ -77,6 +77,8 @@ TEST_F(SettingsFile, KillsRequiredIsBoundedAndDrivesTheStages) {
 
     Load("KillsRequired=5000000\r\n");
     EXPECT_EQ(1000000u, KillsRequired());
+    Load("KillsRequired=999999\r\n");
+    EXPECT_EQ(999999u, KillsRequired());
     Load("KillsRequired=abc\r\n");
     EXPECT_EQ(300u, KillsRequired());
     Load("KillsRequired=99999999999999999999\r\n");  // saturates, then bounded
@@ -87,6 +89,8 @@ TEST_F(SettingsFile, KillsRequiredIsBoundedAndDrivesTheStages) {
 
 TEST_F(SettingsFile, StageThresholdRules) {
     Load("Stage1Kills=-5\r\n");
+    EXPECT_EQ(1u, Stage1Kills());
+    Load("Stage1Kills=1\r\n");
     EXPECT_EQ(1u, Stage1Kills());
     Load("Stage2Kills=50\r\n");
     EXPECT_EQ(101u, Stage2Kills());  // not above Stage1Kills: one above it
@@ -352,17 +356,17 @@ TEST_F(SettingsFile, ValuesNotTakenAreLoggedOnceWhenTheyAppearOrChange) {
     const Step steps[] = {
         {"Enabled=no\r\nEnableFear=TRUE\r\nKillsRequired=300 ; note\r\nStage1Kills=400\r\nStage2Kills=-5\r\n"
          "Stage2SpawnMultiplier=0.1\r\nStage1SpawnMultiplier=2\r\nFearRadius=30,5\r\nTickMs=10\r\n"
-         "RetaliationSeconds=120\r\nLanguage=pt\r\n",
+         "RetaliationSeconds=120\r\nLanguage=p\x7Ft\r\n",
          {"SETTING Enabled=\"no\" not true or false; true used",
           "SETTING KillsRequired=\"300 ; note\" not a number; 300 used",
           "SETTING Stage1Kills=\"400\" out of range; 298 used", "SETTING Stage2Kills=\"-5\" out of range; 299 used",
           "SETTING Stage2SpawnMultiplier=\"0.1\" out of range; 0.25 used",
           "SETTING Stage1SpawnMultiplier=\"2\" out of range; 0.75 used",
           "SETTING FearRadius=\"30,5\" not a number; 20 used", "SETTING TickMs=\"10\" out of range; 50 used",
-          "SETTING RetaliationSeconds=\"120\" out of range; 60 used", "SETTING Language=\"pt\"" + kLanguages}},
+          "SETTING RetaliationSeconds=\"120\" out of range; 60 used", "SETTING Language=\"p?t\"" + kLanguages}},
         {"Enabled=no\r\nEnableFear=TRUE\r\nKillsRequired=300 ; note\r\nStage1Kills=400\r\nStage2Kills=-5\r\n"
          "Stage2SpawnMultiplier=0.1\r\nStage1SpawnMultiplier=2\r\nFearRadius=30,5\r\nTickMs=10\r\n"
-         "RetaliationSeconds=120\r\nLanguage=pt\r\n",
+         "RetaliationSeconds=120\r\nLanguage=p\x7Ft\r\n",
          {}},
         {"Enabled=false\r\nKillsRequired=300 ; note\r\nFearRadius=25.5\r\nDisengageRadius=30\r\nLanguage=DE\r\n",
          {"SETTING DisengageRadius=\"30\" out of range; 30.5 used"}},
