@@ -132,6 +132,8 @@ TEST_F(SettingsFile, TickAndRetaliationBounds) {
     Load("TickMs=999\r\nRetaliationSeconds=-3\r\n");
     EXPECT_EQ(999u, settings.TickMs);
     EXPECT_EQ(1000u, settings.retaliationMs);
+    Load("TickMs=49\r\n");
+    EXPECT_EQ(50u, settings.TickMs);
 }
 
 TEST_F(SettingsFile, MultipliersFallBackAndStayOrdered) {
