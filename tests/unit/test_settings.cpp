@@ -372,19 +372,21 @@ TEST_F(SettingsFile, ValuesNotTakenAreLoggedOnceWhenTheyAppearOrChange) {
          {}},
         {"Enabled=false\r\nKillsRequired=300 ; note\r\nFearRadius=25.5\r\nDisengageRadius=30\r\nLanguage=DE\r\n",
          {"SETTING DisengageRadius=\"30\" out of range; 30.5 used"}},
-        {"Enabled=no\r\nKillsRequired=250\r\nStage1Kills=400\r\nSpawnMultiplier=0.3\r\nStage2SpawnMultiplier=0.2\r\n",
+        {"Enabled=no\r\nKillsRequired=250\r\nStage1Kills=400\r\nSpawnMultiplier=0.3\r\nStage2SpawnMultiplier=0.2\r\n"
+         "Language=p\x7Ft\r\n",
          {"SETTING Enabled=\"no\" not true or false; true used", "SETTING Stage1Kills=\"400\" out of range; 248 used",
-          "SETTING Stage2SpawnMultiplier=\"0.2\" out of range; 0.3 used"}},
-        {"Enabled=no\r\nKillsRequired=260\r\nStage1Kills=400\r\nSpawnMultiplier=0.3\r\nStage2SpawnMultiplier=0.2\r\n",
+          "SETTING Stage2SpawnMultiplier=\"0.2\" out of range; 0.3 used", "SETTING Language=\"p?t\"" + kLanguages}},
+        {"Enabled=no\r\nKillsRequired=260\r\nStage1Kills=400\r\nSpawnMultiplier=0.3\r\nStage2SpawnMultiplier=0.2\r\n"
+         "Language=Auto\r\n",
          {"SETTING Stage1Kills=\"400\" out of range; 258 used"}},
         {"DiagnosticLog=maybe\r\nEnableFear=on\r\nEnableNotifications=yes\r\nEnableRetaliation=nein\r\n"
-         "PreserveMissions=off\r\nSpawnMultiplier=1.5\r\n",  // every key has been refused once now
+         "PreserveMissions=off\r\nSpawnMultiplier=1.5\r\nLanguage=p\x7Ft\r\n",  // every key refused once now
          {"SETTING EnableFear=\"on\" not true or false; true used",
           "SETTING EnableRetaliation=\"nein\" not true or false; true used",
           "SETTING EnableNotifications=\"yes\" not true or false; true used",
           "SETTING PreserveMissions=\"off\" not true or false; true used",
           "SETTING DiagnosticLog=\"maybe\" not true or false; true used",
-          "SETTING SpawnMultiplier=\"1.5\" out of range; 0.25 used"}},
+          "SETTING SpawnMultiplier=\"1.5\" out of range; 0.25 used", "SETTING Language=\"p?t\"" + kLanguages}},
     };
     for (size_t i = 0; i < sizeof steps / sizeof steps[0]; ++i) {
         testfiles::Remove(log);
