@@ -49,7 +49,7 @@ bool BuildTrampoline(HookSite& hook) {
     // The one position-dependent instruction: site 0's relative call.
     if (hook.site == host::kSiteWorldUpdate) WriteRel32(hook.trampoline, kCallRel32, host::kSiteWorldUpdateCallee);
     WriteRel32(hook.trampoline + hook.length, kJmpRel32, hook.site + hook.length);
-    DWORD oldProtection = 0;
+    DWORD oldProtection{};
     if (!VirtualProtect(hook.trampoline, kTrampolineBytes, PAGE_EXECUTE_READ, &oldProtection)) return false;
     FlushCode(hook.trampoline, kTrampolineBytes);
     return true;
@@ -58,10 +58,10 @@ bool BuildTrampoline(HookSite& hook) {
 // Writes bytes over host code: unprotect, copy, restore protection, flush.
 bool WriteCode(uint32_t site, const uint8_t* bytes, uint32_t length) {
     void* code = reinterpret_cast<void*>(static_cast<uintptr_t>(site));
-    DWORD oldProtection = 0;
+    DWORD oldProtection{};
     if (!VirtualProtect(code, length, PAGE_EXECUTE_READWRITE, &oldProtection)) return false;
     memcpy(code, bytes, length);
-    DWORD ignored = 0;
+    DWORD ignored{};
     VirtualProtect(code, length, oldProtection, &ignored);
     FlushCode(code, length);
     return true;

@@ -44,7 +44,7 @@ bool ReadAt(uintptr_t address, T* value) {
 enum class Build { Unknown, V10, V11, Steam };
 
 bool EntryWordAt(uintptr_t address) {
-    uint32_t word = 0;
+    uint32_t word{};
     return ReadAt(address, &word) && word == host::kEntryPointWord;
 }
 
@@ -62,7 +62,7 @@ Build BuildOfEntryPoints() {
 // The running executable's TimeDateStamp and SizeOfImage, as "(...)".
 void HeaderFieldsText(char (&text)[64]) {
     const uintptr_t base = reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr));
-    uint32_t lfanew = 0, timeDateStamp = 0, sizeOfImage = 0;
+    uint32_t lfanew{}, timeDateStamp{}, sizeOfImage{};
     const bool read = ReadAt(base + host::kDosLfanewOffset, &lfanew) &&
                       ReadAt(base + lfanew + host::kPeTimeDateStampOffset, &timeDateStamp) &&
                       ReadAt(base + lfanew + host::kPeSizeOfImageOffset, &sizeOfImage);
@@ -83,18 +83,18 @@ bool BranchTarget(uintptr_t address, uintptr_t* target, bool* isJump) {
     if (!ReadAt(address, &code[0])) return false;
     *isJump = code[0] != kCallRel32;
     if (code[0] == kJmpRel32 || code[0] == kCallRel32) {
-        int32_t displacement = 0;
+        int32_t displacement{};
         if (!ReadAt(address + 1, &displacement)) return false;
         *target = address + 5 + static_cast<uintptr_t>(displacement);
         return true;
     }
     if (code[0] == kJmpRel8) {
-        int8_t displacement = 0;
+        int8_t displacement{};
         if (!ReadAt(address + 1, &displacement)) return false;
         *target = address + 2 + static_cast<uintptr_t>(static_cast<intptr_t>(displacement));
         return true;
     }
-    uint32_t pointer = 0;
+    uint32_t pointer{};
     if (code[0] != kGroupFF || !ReadAt(address + 1, &code[1]) || code[1] != kModRmJmpAbs) return false;
     if (!ReadAt(address + 2, &pointer)) return false;
     return ReadAt(pointer, target);
@@ -115,8 +115,8 @@ HMODULE PatchingModule(uintptr_t site) {
     const HMODULE game = GetModuleHandleW(nullptr);
     uintptr_t at = site;
     for (int hop = 0; hop < 2; ++hop) {
-        uintptr_t target = 0;
-        bool isJump = false;
+        uintptr_t target{};
+        bool isJump{};
         if (!BranchTarget(at, &target, &isJump)) return nullptr;
         const HMODULE module = ModuleAt(target);
         if (module && module != game) return module;

@@ -33,7 +33,7 @@ bool HashWholeFile(HANDLE file, uint32_t size, uint64_t& hash, uint32_t& total) 
     hash = kFnvOffsetBasis;
     total = 0;
     for (;;) {
-        DWORD got = 0;
+        DWORD got{};
         if (!ReadFile(file, chunk, kChunkBytes, &got, nullptr)) return false;
         if (got == 0) return true;
         hash = FoldBytes(hash, chunk, got);
@@ -49,9 +49,9 @@ bool SaveFingerprint(const char* path, wchar_t (&key)[kFingerprintChars]) {
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
-    uint32_t size = 0;
-    uint64_t hash = 0;
-    uint32_t total = 0;
+    uint32_t size{};
+    uint64_t hash{};
+    uint32_t total{};
     const bool read = SizeInRange(file, size) && HashWholeFile(file, size, hash, total);
     CloseHandle(file);
     // A file that shrank while it was read ends short of its promised size.

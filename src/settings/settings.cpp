@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -117,11 +118,10 @@ struct IntReading {
 };
 
 IntReading ReadIntSetting(const wchar_t* key) {
-    IntReading reading = {ReadValue(key), false, 0};
+    const SettingValue value = ReadValue(key);
     wchar_t* end = nullptr;
-    reading.parsed = wcstol(reading.value.text, &end, 10);
-    reading.number = end != reading.value.text && *end == L'\0';
-    return reading;
+    const long parsed = wcstol(value.text, &end, 10);
+    return {value, end != value.text && *end == L'\0', parsed};
 }
 
 void ReportInt(const wchar_t* key, const IntReading& reading, uint32_t used) {
@@ -136,6 +136,7 @@ struct DecimalDigits {
     uint64_t mantissa;  // the first kMaxDigits significant digits
     int exponent;       // value = mantissa x 10^exponent (digits beyond are dropped)
     int count;          // digits read, significant or not
+    int kept;           // significant digits in the mantissa
 };
 
 constexpr int kMaxDigits = 19;             // what a 64-bit mantissa holds
@@ -145,13 +146,11 @@ bool IsBlank(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
 const wchar_t* ReadDigits(const wchar_t* p, bool afterPoint, DecimalDigits& d) {
-    int kept = 0;
-    for (uint64_t m = d.mantissa; m; m /= 10) ++kept;
     for (; IsDigit(*p); ++p, ++d.count) {
-        const bool room = kept < kMaxDigits;
+        const bool room = d.kept < kMaxDigits;
         if (room) {
             d.mantissa = d.mantissa * 10 + static_cast<uint64_t>(*p - L'0');
-            if (d.mantissa) ++kept;
+            if (d.mantissa) ++d.kept;
         }
         if (room && afterPoint) --d.exponent;
         if (!room && !afterPoint) ++d.exponent;
@@ -192,9 +191,10 @@ struct FloatReading {
 };
 
 FloatReading ReadFloatSetting(const wchar_t* key) {
-    FloatReading reading = {ReadValue(key), false, 0.0f};
-    reading.number = ParseDecimalFloat(reading.value.text, &reading.parsed);
-    return reading;
+    const SettingValue value = ReadValue(key);
+    float parsed = 0.0f;
+    const bool number = ParseDecimalFloat(value.text, &parsed);
+    return {value, number, parsed};
 }
 
 float InRangeOr(const FloatReading& reading, float fallback, float low, float high) {
@@ -208,26 +208,22 @@ void ReportFloat(const wchar_t* key, const FloatReading& reading, float used) {
     ReportSetting(key, reading.value, problem, DecimalText(used).text);
 }
 
-uint32_t ClampInt(long value, long low, long high) {
-    if (value < low) return static_cast<uint32_t>(low);
-    if (value > high) return static_cast<uint32_t>(high);
-    return static_cast<uint32_t>(value);
+// The value written, or `fallback` when it is not a number, within low..high.
+uint32_t IntInRange(const IntReading& reading, long fallback, long low, long high) {
+    return static_cast<uint32_t>(std::clamp(reading.number ? reading.parsed : fallback, low, high));
 }
 
 uint32_t ReadKillsRequired() {
     const IntReading reading = ReadIntSetting(L"KillsRequired");
-    const long value = reading.number ? reading.parsed : 300;
-    const uint32_t result = value < 3 ? 3 : value >= 1000000 ? 1000000 : static_cast<uint32_t>(value);
+    const uint32_t result = IntInRange(reading, 300, 3, 1000000);
     ReportInt(L"KillsRequired", reading, result);
     return result;
 }
 
+// Each threshold stays below the next one up: KillsRequired is at least 3.
 uint32_t ReadStage1Kills(uint32_t killsRequired) {
-    const uint32_t ceiling = killsRequired - 2;
     const IntReading reading = ReadIntSetting(L"Stage1Kills");
-    uint32_t result = 100;
-    if (reading.number) result = reading.parsed <= 0 ? 1 : ClampInt(reading.parsed, 1, ceiling);
-    if (result > ceiling) result = ceiling;
+    const uint32_t result = IntInRange(reading, 100, 1, static_cast<long>(killsRequired) - 2);
     ReportInt(L"Stage1Kills", reading, result);
     return result;
 }
@@ -235,11 +231,11 @@ uint32_t ReadStage1Kills(uint32_t killsRequired) {
 // Unlike the first threshold, a missing second one is not raised above the
 // first: the broken test uses the larger of the two, so their order is free.
 uint32_t ReadStage2Kills(uint32_t stage1, uint32_t killsRequired) {
-    const uint32_t ceiling = killsRequired - 1;
+    const long ceiling = static_cast<long>(killsRequired) - 1;
     const IntReading reading = ReadIntSetting(L"Stage2Kills");
-    uint32_t result = 200;
-    if (reading.number) result = reading.parsed <= static_cast<long>(stage1) ? stage1 + 1 : ClampInt(reading.parsed, 1, ceiling);
-    if (result >= killsRequired) result = ceiling;
+    const long value = reading.number ? std::clamp(reading.parsed, static_cast<long>(stage1) + 1, ceiling)
+                                      : std::min(200L, ceiling);
+    const uint32_t result = static_cast<uint32_t>(value);
     ReportInt(L"Stage2Kills", reading, result);
     return result;
 }
@@ -252,8 +248,8 @@ void ReadSpawnMultipliers() {
     m[kStageBroken] = InRangeOr(broken, 0.25f, 0.01f, 1.0f);
     m[kStageLosingGround] = InRangeOr(losingGround, 0.5f, 0.01f, 1.0f);
     m[kStageWeakened] = InRangeOr(weakened, 0.75f, 0.01f, 1.0f);
-    if (m[kStageBroken] > m[kStageLosingGround]) m[kStageLosingGround] = m[kStageBroken];
-    if (m[kStageLosingGround] > m[kStageWeakened]) m[kStageWeakened] = m[kStageLosingGround];
+    m[kStageLosingGround] = std::max(m[kStageLosingGround], m[kStageBroken]);
+    m[kStageWeakened] = std::max(m[kStageWeakened], m[kStageLosingGround]);
     ReportFloat(L"SpawnMultiplier", broken, m[kStageBroken]);
     ReportFloat(L"Stage2SpawnMultiplier", losingGround, m[kStageLosingGround]);
     ReportFloat(L"Stage1SpawnMultiplier", weakened, m[kStageWeakened]);
@@ -264,27 +260,23 @@ void ReadRadii() {
     const FloatReading disengage = ReadFloatSetting(L"DisengageRadius");
     settings.FearRadius = InRangeOr(fear, 20.0f, 2.0f, 100.0f);
     settings.DisengageRadius = InRangeOr(disengage, 45.0f, 5.0f, 150.0f);
-    const float floor = settings.FearRadius + 5.0f;
-    if (floor > settings.DisengageRadius) settings.DisengageRadius = floor;
+    settings.DisengageRadius = std::max(settings.DisengageRadius, settings.FearRadius + 5.0f);
     ReportFloat(L"FearRadius", fear, settings.FearRadius);
     ReportFloat(L"DisengageRadius", disengage, settings.DisengageRadius);
 }
 
 uint32_t ReadTickMs() {
     const IntReading reading = ReadIntSetting(L"TickMs");
-    const long value = reading.number ? reading.parsed : 150;
-    const uint32_t result = value < 50 ? 50 : value >= 1000 ? 1000 : static_cast<uint32_t>(value);
+    const uint32_t result = IntInRange(reading, 150, 50, 1000);
     ReportInt(L"TickMs", reading, result);
     return result;
 }
 
 uint32_t ReadRetaliationMs() {
     const IntReading reading = ReadIntSetting(L"RetaliationSeconds");
-    long seconds = reading.number ? reading.parsed : 8;
-    if (reading.number && seconds <= 0) seconds = 1;
-    if (seconds > 60) seconds = 60;
-    ReportInt(L"RetaliationSeconds", reading, static_cast<uint32_t>(seconds));
-    return static_cast<uint32_t>(seconds) * 1000;
+    const uint32_t seconds = IntInRange(reading, 8, 1, 60);
+    ReportInt(L"RetaliationSeconds", reading, seconds);
+    return seconds * 1000;
 }
 
 // Case-insensitive; anything else, the empty value included, is auto.

@@ -1,6 +1,7 @@
 // The diagnostic log through the real CreateFileW and WriteFile.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <cwchar>
 
 #include "fear/fear_state.h"
@@ -103,3 +104,27 @@ TEST_F(DiagnosticLog, EachFailingCallCostsAtMostItsLine) {
 }
 
 }  // namespace
+
+// Text from the settings file or a module's path, made safe for the log:
+// cut to its buffer, and every unit that is not printable ASCII written as '?'.
+TEST(LogText, IsCutToItsBufferAndWritesOnlyPrintableAscii) {
+    const struct {
+        const wchar_t* text;
+        size_t size;
+        const char* expected;
+    } rows[] = {
+        {L"abcdef", 4, "abc"},
+        {L"abc", 4, "abc"},
+        {L"abc", 1, ""},
+        {L" ~\x7F\x1F\x0416\x00E9", 8, " ~????"},
+    };
+    for (const auto& row : rows) {
+        char out[8];
+        memset(out, 'x', sizeof out);
+        ToLogText(row.text, out, row.size);
+        EXPECT_STREQ(row.expected, out) << row.size;
+    }
+    char untouched[2] = {'x', '\0'};
+    ToLogText(L"abc", untouched, 0);
+    EXPECT_STREQ("x", untouched);
+}
