@@ -1,5 +1,6 @@
 #include "fear/fear_state.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "overlay/notice_queue.h"
@@ -23,11 +24,13 @@ constexpr FearState InitialFearState() {
     return state;
 }
 
+constexpr FearState kInitialFearState = InitialFearState();
+
 }  // namespace
 
-FearState fearState = InitialFearState();
+FearState fearState = kInitialFearState;
 
-void InitFearState() { fearState = InitialFearState(); }
+void InitFearState() { fearState = kInitialFearState; }
 
 const HostPoolHeader* UsablePedPool() {
     const HostPoolHeader* pool = PedPool();
@@ -91,7 +94,7 @@ uint32_t HostilityMask() {
 
 bool IsGangBroken(int gang) {
     const uint32_t kills = fearState.gangs[gang].kills;
-    const uint32_t higherStage = Stage1Kills() > Stage2Kills() ? Stage1Kills() : Stage2Kills();
+    const uint32_t higherStage = std::max(Stage1Kills(), Stage2Kills());
     return IsGangHostile(gang) && kills >= higherStage && kills >= KillsRequired();
 }
 

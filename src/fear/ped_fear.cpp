@@ -1,5 +1,7 @@
 #include "fear/ped_fear.h"
 
+#include <algorithm>
+
 #include "settings/settings.h"
 
 using namespace host;
@@ -190,7 +192,7 @@ uint32_t RunPedestrianPass(const HostPoolHeader& pool, HostPed* player, uint32_t
                            bool fearGate) {
     const PassContext pass{player, PositionOf(player), now};
     uint32_t managed = 0;
-    const int slots = pool.slotCount < kPedPoolCapacity ? pool.slotCount : kPedPoolCapacity;
+    const int slots = std::min(pool.slotCount, kPedPoolCapacity);
     for (int slot = 0; slot < slots; ++slot) {
         const uint8_t status = pool.status[slot];
         if (status & kPoolSlotFree) {

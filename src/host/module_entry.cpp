@@ -23,9 +23,8 @@ constexpr char kDisabledLine[] = "Quellbrand DISABLED: unsupported executable or
 
 // The module's path less its extension, or false when it cannot have one.
 bool ModuleStem(HMODULE module, wchar_t (&path)[kPathChars]) {
-    wmemset(path, 0, kPathChars);
     const DWORD length = GetModuleFileNameW(module, path, kPathChars);
-    if (length < 1 || length > kLongestModulePath) return false;
+    if (length == 0 || length > kLongestModulePath) return false;
     // The last dot of the whole path, even when it lies in a folder name.
     wchar_t* dot = wcsrchr(path, L'.');
     if (!dot) return false;
@@ -61,7 +60,7 @@ bool IsSupportedHost() {
 
 void AttachModule(HMODULE module) {
     DisableThreadLibraryCalls(module);
-    wchar_t stem[kPathChars];
+    wchar_t stem[kPathChars] = {};
     if (!ModuleStem(module, stem)) return;
     BuildSidePaths(stem);
     LoadSettingsAndNoteFile();
@@ -73,7 +72,6 @@ void AttachModule(HMODULE module) {
         LogLine(kReadyLine);
         return;
     }
-    fearState.active = false;
     LogLine(kDisabledLine);
 }
 

@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <cwctype>
+#include <iterator>
 
 #include "host/handler_entries.h"
 #include "host/hook_engine.h"
@@ -82,7 +84,7 @@ bool ReadStoredCounts(const wchar_t* section, GangProgress (&progress)[kGangCoun
     const DWORD length = GetPrivateProfileStringW(section, kCountsKey, L"", text, kStateChars, progressPath);
     uint32_t kills[kGangCount];
     if (length > kLongestStateValue || !ParseCounts(text, kills)) return false;
-    for (int g = 0; g < kGangCount; ++g) progress[g] = ProgressFromKills(kills[g]);
+    std::transform(std::begin(kills), std::end(kills), progress, ProgressFromKills);
     return true;
 }
 
@@ -125,7 +127,7 @@ bool ParseStateV2(const wchar_t* text, GangProgress (&progress)[kGangCount]) {
         parsed[g] = GangProgress{field[0], field[1], {field[2], field[3], field[4]}};
         if (!MarksWithinKills(parsed[g])) return false;
     }
-    for (int g = 0; g < kGangCount; ++g) progress[g] = parsed[g];
+    std::copy(std::begin(parsed), std::end(parsed), progress);
     return true;
 }
 
@@ -138,16 +140,14 @@ bool ParseCounts(const wchar_t* text, uint32_t (&kills)[kGangCount]) {
         if (*cursor != separator) return false;
         ++cursor;
     }
-    for (int g = 0; g < kGangCount; ++g) kills[g] = parsed[g];
+    std::copy(std::begin(parsed), std::end(parsed), kills);
     return true;
 }
 
 GangProgress ProgressFromKills(uint32_t kills) {
     GangProgress gang{kills, kills - kills % kMilestoneStep, {}};
-    for (int s = 0; s < 3; ++s) {
-        const uint32_t threshold = settings.stageKills[s];
-        gang.announced[s] = kills >= threshold ? threshold : 0;
-    }
+    std::transform(std::begin(settings.stageKills), std::end(settings.stageKills), gang.announced,
+                   [kills](uint32_t threshold) { return kills >= threshold ? threshold : 0u; });
     return gang;
 }
 
