@@ -17,6 +17,13 @@ constexpr GangRecord kGangConstants[kGangCount] = {
     {11, kZoneDensityYardies, 0, {0, 0, 0}, 0},
 };
 
+constexpr bool GangPedTypesAreJudged() {
+    for (const GangRecord& gang : kGangConstants)
+        if (gang.pedType < 0 || gang.pedType >= kPedTypeCount) return false;
+    return true;
+}
+static_assert(GangPedTypesAreJudged(), "every gang's ped type indexes the broken table");
+
 constexpr FearState InitialFearState() {
     FearState state{};
     for (int g = 0; g < kGangCount; ++g) state.gangs[g] = kGangConstants[g];

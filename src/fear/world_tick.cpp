@@ -73,7 +73,7 @@ bool IsPlayerInPlay(const HostPed* player) {
 
 bool MissionFlagUsable() {
     const uint32_t offset = MissionFlagOffset();
-    return offset - 1 < kMissionOffsetLimit && offset % 4 == 0;
+    return offset != 0 && offset <= kMissionOffsetLimit && offset % 4 == 0;
 }
 
 bool NoMissionRunning() { return MissionFlagUsable() && ScriptVariable(MissionFlagOffset()) == 0; }
@@ -85,7 +85,7 @@ uint32_t JudgeGangs(BrokenTable& broken) {
         if (!IsGangHostile(g)) continue;
         mask |= 1u << g;
         const uint32_t pedType = static_cast<uint32_t>(fearState.gangs[g].pedType);
-        if (pedType < kPedTypeCount && IsGangBroken(g)) broken.byPedType[pedType] = true;
+        if (IsGangBroken(g)) broken.byPedType[pedType] = true;
     }
     return mask;
 }
