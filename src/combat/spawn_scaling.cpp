@@ -43,9 +43,8 @@ void __cdecl ScaleGangDensity(uint32_t zone, uint8_t* record) {
     if (!fearState.active || !record || !settings.Enabled) return;
     // An unusable mission-flag offset counts as a mission: nothing is touched.
     if (settings.PreserveMissions && !NoMissionRunning()) return;
-    for (int g = 0; g < kGangCount; ++g) {
-        const GangRecord& gang = fearState.gangs[g];
-        if (!IsGangHostile(g) || gang.kills < Stage1Kills()) continue;
+    for (const GangRecord& gang : fearState.gangs) {
+        if (!IsPedTypeHostile(gang.pedType) || gang.kills < Stage1Kills()) continue;
         ScaleGang(gang, record);
     }
 }
