@@ -175,11 +175,11 @@ int32_t WalkDirection() { return static_cast<int32_t>((GameClock() >> 4) & 7); }
 
 void ReleasePed(PedTrack& track, HostPed* ped) {
     if (track.mode == None) return;
-    const uint8_t threat = (ped->threatFlags & kThreatBit) ? 1 : 0;
+    const uint8_t threat = (ped->threatFlags & kThreatBit) != 0;
     if (threat == track.writtenThreatBit) {
         ped->threatFlags = (ped->threatFlags & ~kThreatBit) | (track.savedThreatBit ? kThreatBit : 0);
     }
-    const uint8_t engage = (ped->engageFlags & kEngageBit) ? 1 : 0;
+    const uint8_t engage = (ped->engageFlags & kEngageBit) != 0;
     if (engage == track.writtenEngageBit) {
         ped->engageFlags = static_cast<uint8_t>((ped->engageFlags & ~kEngageBit) | (track.savedEngageBit ? kEngageBit : 0));
     }

@@ -154,6 +154,7 @@ TEST_F(PedFear, HurtMemberRetaliatesForTheWindowWithinDisengageRadius) {
     TickExpect(Calm, StandDown());
     EXPECT_EQ(kCleared, BitsOf(p));
     EXPECT_TRUE(Track(6).mode == None && BitsOf(q) == Bits(0, 0));
+    EXPECT_EQ(0, sim::Field<uint8_t>(q, sim::ped::Engage));  // no other bit of its byte touched
     Move(p, 10.0f);
     Hurt(kSlot, 1000);
     TickExpect(Retaliate, Given("8 target=player"));
