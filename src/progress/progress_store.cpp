@@ -95,22 +95,19 @@ void RestoreProgress(const wchar_t* section) {
 
 bool WriteProgress(const wchar_t* section) {
     wchar_t text[kStateChars];
-    return FormatStateV2(text) && WritePrivateProfileStringW(section, kStateKey, text, progressPath);
+    FormatStateV2(text);
+    return WritePrivateProfileStringW(section, kStateKey, text, progressPath);
 }
 
 }  // namespace
 
-bool FormatStateV2(wchar_t (&text)[kStateChars]) {
+void FormatStateV2(wchar_t (&text)[kStateChars]) {
     int used = 0;
     for (const GangRecord& gang : fearState.gangs) {
-        const int room = kStateChars - used;
-        const int written = swprintf(text + used, room, L"%u,%u,%u,%u,%u,", gang.kills, gang.milestone,
-                                     gang.announced[0], gang.announced[1], gang.announced[2]);
-        if (written < 0 || written >= room) return false;
-        used += written;
+        used += swprintf(text + used, kStateChars - used, L"%u,%u,%u,%u,%u,", gang.kills, gang.milestone,
+                         gang.announced[0], gang.announced[1], gang.announced[2]);
     }
     text[used - 1] = L'\0';  // the comma after the last number
-    return true;
 }
 
 bool ParseStateV2(const wchar_t* text, GangProgress (&progress)[kGangCount]) {

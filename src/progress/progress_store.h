@@ -9,6 +9,8 @@
 #include "fear/fear_state.h"
 
 constexpr int kStateChars = 256;
+// The longest "StateV2" is twenty numbers of ten digits, each with its comma.
+static_assert(kStateChars > kGangCount * 5 * 11, "every StateV2 fits its buffer");
 
 // What one gang's record keeps across a save.
 struct GangProgress {
@@ -19,7 +21,7 @@ struct GangProgress {
 
 // The "StateV2" value of the current counters: twenty numbers, five per gang
 // (kills, milestone, the three announced marks), separated by single commas.
-bool FormatStateV2(wchar_t (&text)[kStateChars]);
+void FormatStateV2(wchar_t (&text)[kStateChars]);
 // Strict reading of a "StateV2" value; `progress` is written only on success.
 bool ParseStateV2(const wchar_t* text, GangProgress (&progress)[kGangCount]);
 // Reading of the older "Counts" value: four kill counts; `kills` is written
