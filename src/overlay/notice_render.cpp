@@ -46,8 +46,8 @@ void ReleaseTexture(NoticeTexture& texture) {
     texture = NoticeTexture{};
 }
 
-int32_t PowerOfTwoAtLeast(int32_t size) {
-    int32_t power = 1;
+int32_t TextureSide(int32_t size) {  // the smallest power of two from 8 up that holds `size`
+    int32_t power = 8;
     while (power < size) power <<= 1;
     return power;
 }
@@ -162,8 +162,8 @@ bool MakeTexture(NoticeTexture& texture, const wchar_t* text, int32_t wrapWidth,
 
     const int32_t boxWidth = textWidth + 2 * kTextPadding;
     const int32_t boxHeight = textHeight + 2 * kTextPadding;
-    const int32_t textureWidth = PowerOfTwoAtLeast(boxWidth);
-    const int32_t textureHeight = PowerOfTwoAtLeast(boxHeight);
+    const int32_t textureWidth = TextureSide(boxWidth);
+    const int32_t textureHeight = TextureSide(boxHeight);
     bool made = PaintText(canvas, text, textWidth, textHeight, textureWidth, textureHeight) &&
                 UploadRaster(texture, canvas.pixels, textureWidth, textureHeight);
     if (made) {
