@@ -1,5 +1,7 @@
 #include "fear/progress_notices.h"
 
+#include <algorithm>
+
 #include "fear/fear_state.h"
 #include "fear/world_tick.h"
 #include "overlay/notice_queue.h"
@@ -29,7 +31,7 @@ bool AnnounceStage(int g, uint32_t now) {
         if (gang.announced[s] == threshold) continue;
         gang.announced[s] = threshold;
         const uint32_t passed = threshold - threshold % kMilestoneStep;
-        if (passed > gang.milestone) gang.milestone = passed;
+        gang.milestone = std::max(gang.milestone, passed);
         NoticeOverlay::Show(g, threshold, kStageKinds[s], now);
         return true;
     }
