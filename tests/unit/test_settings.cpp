@@ -126,7 +126,7 @@ TEST_F(SettingsFile, TickAndRetaliationBounds) {
     Load("TickMs=10\r\nRetaliationSeconds=0\r\n");
     EXPECT_EQ(50u, settings.TickMs);
     EXPECT_EQ(1000u, settings.retaliationMs);
-    Load("TickMs=1000\r\nRetaliationSeconds=120\r\n");
+    Load("TickMs=1001\r\nRetaliationSeconds=120\r\n");
     EXPECT_EQ(1000u, settings.TickMs);
     EXPECT_EQ(60000u, settings.retaliationMs);
     Load("TickMs=999\r\nRetaliationSeconds=-3\r\n");
