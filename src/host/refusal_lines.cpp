@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "host/host_interface.h"
 #include "host/log.h"
@@ -76,28 +77,32 @@ void HeaderFieldsText(char (&text)[64]) {
 // ---------------------------------------------------------------- CONFLICT
 constexpr uint8_t kJmpRel32 = 0xE9, kCallRel32 = 0xE8, kJmpRel8 = 0xEB, kGroupFF = 0xFF, kModRmJmpAbs = 0x25;
 
+struct Branch {
+    uintptr_t target;
+    bool isJump;  // false for a call
+};
+
 // Where the instruction at `address` leads: jmp rel32, call rel32, jmp rel8
-// or jmp [abs32]. False for any other instruction.
-bool BranchTarget(uintptr_t address, uintptr_t* target, bool* isJump) {
-    uint8_t code[6] = {};
-    if (!ReadAt(address, &code[0])) return false;
-    *isJump = code[0] != kCallRel32;
+// or jmp [abs32]. None for any other instruction, or one not wholly readable.
+std::optional<Branch> BranchAt(uintptr_t address) {
+    uint8_t code[2]{};
+    if (!ReadAt(address, &code[0])) return std::nullopt;
+    const bool isJump = code[0] != kCallRel32;
     if (code[0] == kJmpRel32 || code[0] == kCallRel32) {
         int32_t displacement{};
-        if (!ReadAt(address + 1, &displacement)) return false;
-        *target = address + 5 + static_cast<uintptr_t>(displacement);
-        return true;
+        if (!ReadAt(address + 1, &displacement)) return std::nullopt;
+        return Branch{address + 5 + static_cast<uintptr_t>(displacement), isJump};
     }
     if (code[0] == kJmpRel8) {
         int8_t displacement{};
-        if (!ReadAt(address + 1, &displacement)) return false;
-        *target = address + 2 + static_cast<uintptr_t>(static_cast<intptr_t>(displacement));
-        return true;
+        if (!ReadAt(address + 1, &displacement)) return std::nullopt;
+        return Branch{address + 2 + static_cast<uintptr_t>(static_cast<intptr_t>(displacement)), isJump};
     }
     uint32_t pointer{};
-    if (code[0] != kGroupFF || !ReadAt(address + 1, &code[1]) || code[1] != kModRmJmpAbs) return false;
-    if (!ReadAt(address + 2, &pointer)) return false;
-    return ReadAt(pointer, target);
+    uintptr_t target{};
+    if (code[0] != kGroupFF || !ReadAt(address + 1, &code[1]) || code[1] != kModRmJmpAbs) return std::nullopt;
+    if (!ReadAt(address + 2, &pointer) || !ReadAt(pointer, &target)) return std::nullopt;
+    return Branch{target, isJump};
 }
 
 HMODULE ModuleAt(uintptr_t address) {
@@ -115,13 +120,12 @@ HMODULE PatchingModule(uintptr_t site) {
     const HMODULE game = GetModuleHandleW(nullptr);
     uintptr_t at = site;
     for (int hop = 0; hop < 2; ++hop) {
-        uintptr_t target{};
-        bool isJump{};
-        if (!BranchTarget(at, &target, &isJump)) return nullptr;
-        const HMODULE module = ModuleAt(target);
+        const std::optional<Branch> branch = BranchAt(at);
+        if (!branch) return nullptr;
+        const HMODULE module = ModuleAt(branch->target);
         if (module && module != game) return module;
-        if (!isJump) return nullptr;
-        at = target;
+        if (!branch->isJump) return nullptr;
+        at = branch->target;
     }
     return nullptr;
 }
