@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -47,10 +48,9 @@ struct SettingReport {
 
 SettingReport reports[kKeyCount];
 
-SettingReport* FindReport(const wchar_t* key, bool claim) {
+SettingReport* FindReport(const wchar_t* key) {
     for (SettingReport& report : reports)
         if (report.key && wcscmp(report.key, key) == 0) return &report;
-    if (!claim) return nullptr;
     for (SettingReport& report : reports) {
         if (report.key) continue;
         report.key = key;
@@ -61,12 +61,12 @@ SettingReport* FindReport(const wchar_t* key, bool claim) {
 
 // `problem` is null when the value was taken as written.
 void ReportSetting(const wchar_t* key, const SettingValue& value, const char* problem, const char* used) {
+    SettingReport* report = FindReport(key);
+    if (!report) return;
     if (!problem || value.text[0] == L'\0') {
-        if (SettingReport* report = FindReport(key, false)) report->line[0] = '\0';
+        *report = SettingReport{key, {}};  // the line is forgotten
         return;
     }
-    SettingReport* report = FindReport(key, true);
-    if (!report) return;
     char keyText[kValueChars], valueText[kValueChars];
     ToLogText(key, keyText, sizeof keyText);
     ToLogText(value.text, valueText, sizeof valueText);
@@ -91,8 +91,8 @@ UsedText WholeText(long value) {
 // in every locale: 20, 0.25, 30.5.
 UsedText DecimalText(float value) {
     UsedText used = {};
-    const char* sign = value < 0.0f ? "-" : "";
-    const double magnitude = value < 0.0f ? -static_cast<double>(value) : static_cast<double>(value);
+    const char* sign = std::signbit(value) ? "-" : "";
+    const double magnitude = std::fabs(static_cast<double>(value));
     if (!(magnitude < 1e9)) return used;  // no used value comes near
     uint64_t scale = 1;
     for (int decimals = 0; decimals <= 12; ++decimals, scale *= 10) {
