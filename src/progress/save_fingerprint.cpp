@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <optional>
 
 namespace {
 
@@ -18,28 +19,29 @@ uint64_t FoldBytes(uint64_t hash, const uint8_t* bytes, DWORD count) {
     return hash;
 }
 
-bool SizeInRange(HANDLE file, uint32_t& size) {
+std::optional<uint32_t> SizeInRange(HANDLE file) {
     LARGE_INTEGER length;
-    if (!GetFileSizeEx(file, &length)) return false;
-    if (length.QuadPart < kSaveFileMinBytes || length.QuadPart > kSaveFileMaxBytes) return false;
-    size = static_cast<uint32_t>(length.QuadPart);
-    return true;
+    if (!GetFileSizeEx(file, &length)) return std::nullopt;
+    if (length.QuadPart < kSaveFileMinBytes || length.QuadPart > kSaveFileMaxBytes) return std::nullopt;
+    return static_cast<uint32_t>(length.QuadPart);
 }
 
-// Hashes the file from its current position to its end. False on a read
-// error or when more bytes arrive than `size` promised.
-bool HashWholeFile(HANDLE file, uint32_t size, uint64_t& hash, uint32_t& total) {
+// The hash of the file from its current position to its end, which must lie
+// exactly `size` bytes on. None on a read error or another length.
+std::optional<uint64_t> HashOfExactly(HANDLE file, uint32_t size) {
     uint8_t chunk[kChunkBytes];
-    hash = kFnvOffsetBasis;
-    total = 0;
+    uint64_t hash = kFnvOffsetBasis;
+    uint32_t total = 0;
     for (;;) {
         DWORD got{};
-        if (!ReadFile(file, chunk, kChunkBytes, &got, nullptr)) return false;
-        if (got == 0) return true;
+        if (!ReadFile(file, chunk, kChunkBytes, &got, nullptr)) return std::nullopt;
+        if (got == 0) break;
         hash = FoldBytes(hash, chunk, got);
         total += got;
-        if (total > size) return false;
+        if (total > size) return std::nullopt;  // it grew while it was read: no need to read on
     }
+    if (total != size) return std::nullopt;  // it shrank while it was read
+    return hash;
 }
 
 }  // namespace
@@ -49,14 +51,11 @@ bool SaveFingerprint(const char* path, wchar_t (&key)[kFingerprintChars]) {
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
-    uint32_t size{};
-    uint64_t hash{};
-    uint32_t total{};
-    const bool read = SizeInRange(file, size) && HashWholeFile(file, size, hash, total);
+    const std::optional<uint32_t> size = SizeInRange(file);
+    const std::optional<uint64_t> hash = size ? HashOfExactly(file, *size) : std::nullopt;
     CloseHandle(file);
-    // A file that shrank while it was read ends short of its promised size.
-    if (!read || total != size) return false;
-    swprintf(key, kFingerprintChars, L"S%08lX%08lX-%u", static_cast<unsigned long>(hash >> 32),
-             static_cast<unsigned long>(hash & 0xFFFFFFFFu), size);
+    if (!hash) return false;
+    swprintf(key, kFingerprintChars, L"S%08lX%08lX-%u", static_cast<unsigned long>(*hash >> 32),
+             static_cast<unsigned long>(*hash & 0xFFFFFFFFu), *size);
     return true;
 }
