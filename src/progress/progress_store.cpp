@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <cwctype>
 #include <iterator>
+#include <optional>
 
 #include "host/handler_entries.h"
 #include "host/hook_engine.h"
@@ -28,14 +29,13 @@ constexpr char kLoadWarning[] = "LOAD WARNING: save fingerprint unavailable. Mod
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
 // One number of "StateV2": digits only, no blank or sign before it.
-bool ReadStateNumber(const wchar_t*& cursor, uint32_t& value) {
-    if (!IsDigit(*cursor)) return false;
+std::optional<uint32_t> ReadStateNumber(const wchar_t*& cursor) {
+    if (!IsDigit(*cursor)) return std::nullopt;
     wchar_t* end = nullptr;
     const unsigned long number = wcstoul(cursor, &end, 10);  // an overflow reads as ULONG_MAX
-    if (number > kKillCeiling) return false;
-    value = number;
+    if (number > kKillCeiling) return std::nullopt;
     cursor = end;
-    return true;
+    return number;
 }
 
 bool MarksWithinKills(const GangProgress& gang) {
@@ -49,17 +49,16 @@ bool MarksWithinKills(const GangProgress& gang) {
 // One number of "Counts": blanks before it are skipped, as the old writer's
 // readers did. A sign, or a digit run that a C runtime would wrap into
 // another value, refuses the line.
-bool ReadCountNumber(const wchar_t*& cursor, uint32_t& value) {
+std::optional<uint32_t> ReadCountNumber(const wchar_t*& cursor) {
     while (iswspace(*cursor)) ++cursor;
     uint64_t number = 0;
     int digits = 0;
     for (; IsDigit(*cursor); ++cursor) {
-        if (++digits > kLongestCountDigits) return false;
+        if (++digits > kLongestCountDigits) return std::nullopt;
         number = number * 10 + static_cast<uint32_t>(*cursor - L'0');
     }
-    if (digits == 0 || number > kKillCeiling) return false;
-    value = static_cast<uint32_t>(number);
-    return true;
+    if (digits == 0 || number > kKillCeiling) return std::nullopt;
+    return static_cast<uint32_t>(number);
 }
 
 void StoreProgress(const GangProgress (&progress)[kGangCount]) {
@@ -116,7 +115,9 @@ bool ParseStateV2(const wchar_t* text, GangProgress (&progress)[kGangCount]) {
     for (int g = 0; g < kGangCount; ++g) {
         uint32_t field[5];
         for (int i = 0; i < 5; ++i) {
-            if (!ReadStateNumber(cursor, field[i])) return false;
+            const std::optional<uint32_t> number = ReadStateNumber(cursor);
+            if (!number) return false;
+            field[i] = *number;
             const bool lastOfValue = g == kGangCount - 1 && i == 4;
             if (*cursor != (lastOfValue ? L'\0' : L',')) return false;
             if (!lastOfValue) ++cursor;
@@ -132,7 +133,9 @@ bool ParseCounts(const wchar_t* text, uint32_t (&kills)[kGangCount]) {
     uint32_t parsed[kGangCount];
     const wchar_t* cursor = text;
     for (int g = 0; g < kGangCount; ++g) {
-        if (!ReadCountNumber(cursor, parsed[g])) return false;
+        const std::optional<uint32_t> number = ReadCountNumber(cursor);
+        if (!number) return false;
+        parsed[g] = *number;
         const wchar_t separator = g == kGangCount - 1 ? L'\0' : L',';
         if (*cursor != separator) return false;
         ++cursor;
