@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <iterator>
 
 #include "host/log.h"
 #include "host/module_entry.h"
@@ -283,7 +284,7 @@ uint32_t ReadRetaliationMs() {
 LanguageChoice ReadLanguage() {
     static const wchar_t* const kNames[] = {L"auto", L"en", L"ru", L"fr", L"de", L"it", L"es"};  // LanguageChoice order
     const SettingValue value = ReadValue(L"Language");
-    for (size_t i = 0; i < sizeof kNames / sizeof kNames[0]; ++i) {
+    for (size_t i = 0; i < std::size(kNames); ++i) {
         if (_wcsicmp(value.text, kNames[i]) != 0) continue;
         ReportSetting(L"Language", value, nullptr, "");
         return static_cast<LanguageChoice>(i);
