@@ -252,8 +252,8 @@ TEST_F(ModuleEntry, ForeignBytesAtASiteWriteTwoLines) {
         std::string line;
         std::vector<uint8_t> bytes;
     };
-    const auto through = [](uint8_t first, uintptr_t pointer) {
-        std::vector<uint8_t> bytes = {first, 0x25, 0, 0, 0, 0};
+    const auto through = [](uint8_t first, uintptr_t pointer, uint8_t modrm = 0x25) {
+        std::vector<uint8_t> bytes = {first, modrm, 0, 0, 0, 0};
         memcpy(&bytes[2], &pointer, 4);
         return bytes;
     };
@@ -264,6 +264,7 @@ TEST_F(ModuleEntry, ForeignBytesAtASiteWriteTwoLines) {
         {0xE9, cutRelay, "", {}},
         {0, 0, "CONFLICT: 004B6FB0 is patched by Quellbrand.asi", through(0xFF, cell)},
         {0, 0, "", through(0x90, cell)},  // no jump, though its next byte looks like one
+        {0, 0, "", through(0xFF, cell, 0x15)},  // call [abs32]: not a jump this reads
         {0, 0, "", through(0xFF, 0xFFFFFFFE)},
     };
     for (const auto& patch : patches) {
