@@ -17,12 +17,10 @@ constexpr GangRecord kGangConstants[kGangCount] = {
     {11, kZoneDensityYardies, 0, {0, 0, 0}, 0},
 };
 
-constexpr bool GangPedTypesAreJudged() {
-    for (const GangRecord& gang : kGangConstants)
-        if (gang.pedType < 0 || gang.pedType >= kPedTypeCount) return false;
-    return true;
-}
-static_assert(GangPedTypesAreJudged(), "every gang's ped type indexes the broken table");
+static_assert(kGangCount == 4 && kGangConstants[0].pedType < kPedTypeCount &&
+                  kGangConstants[1].pedType < kPedTypeCount && kGangConstants[2].pedType < kPedTypeCount &&
+                  kGangConstants[3].pedType < kPedTypeCount,
+              "every gang's ped type indexes the broken table");
 
 constexpr FearState InitialFearState() {
     FearState state{};
