@@ -31,6 +31,7 @@ PoolHeader pool;
 PedTypeRecord pedTypes[kPedTypes];
 alignas(16) uint8_t vehicles[kVehicles * kVehicleSize];
 int vehiclesUsed;
+int playerSlot;
 
 void SetStatus(int slot, uint8_t value) { pedStatus[slot] = value; }
 
@@ -47,6 +48,7 @@ void ResetWorld(int slotCount) {
     for (int type = 0; type < kPedTypes; ++type) Mem<PedTypeRecord*>(addr::PedTypeTable + 4 * type) = &pedTypes[type];
     for (int32_t type : kGangPedTypes) SetPedTypeHostile(type, true);
 
+    playerSlot = 0;
     uint8_t* player = SpawnPed(0, 0, 0.0f, 0.0f, 0.0f);
     Field<uint32_t>(player, ped::State) = 1;
 
@@ -68,7 +70,16 @@ void ResetWorld(int slotCount) {
 }
 
 uint8_t* PedAt(int slot) { return pedObjects + slot * ped::Size; }
-uint8_t* Player() { return PedAt(0); }
+uint8_t* Player() { return PedAt(playerSlot); }
+
+void MovePlayerToSlot(int slot) {
+    uint8_t* old = Player();
+    const float x = Field<float>(old, ped::X), y = Field<float>(old, ped::Y), z = Field<float>(old, ped::Z);
+    FreeSlot(playerSlot);
+    FreeSlot(slot);
+    playerSlot = slot;
+    Field<uint32_t>(SpawnPed(slot, 0, x, y, z), ped::State) = 1;
+}
 uint8_t SlotStatus(int slot) { return pedStatus[slot]; }
 
 uint8_t* SpawnPed(int slot, int32_t pedType, float x, float y, float z) {

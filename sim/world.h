@@ -15,7 +15,10 @@ constexpr uint32_t kMissionFlagOffsetDefault = 0x3C;  // a usable offset into th
 void ResetWorld(int slotCount = 64);
 
 uint8_t* PedAt(int slot);          // the object of a slot (whether or not in use)
-uint8_t* Player();                 // the player's object (slot 0)
+uint8_t* Player();                 // the player's object (slot 0 unless moved)
+// Moves the player into `slot` (freed first), leaving its old slot free: the
+// game gives the player no fixed slot.
+void MovePlayerToSlot(int slot);
 uint8_t SlotStatus(int slot);
 // Puts a new living pedestrian into a free slot; its status byte differs from
 // the slot's previous occupant's. Returns the object.

@@ -275,13 +275,16 @@ TEST_F(PedFear, ScopeEndsAtOneHundredTwentyMetresAndManagedReachesTheStatusLine)
     sim::SpawnPed(10, kLeone, 0.0f, 0.0f, 120.01f);  // straight above: height counts too
     sim::Field<float>(Spawn(11, 10.0f), sim::ped::Health) = 0.0f;  // no health, though its state lives
     Spawn(63, 100.0f);         // the pool's last slot
+    Spawn(64, 100.0f);         // beyond the pool's count
+    sim::MovePlayerToSlot(12);
+    Spawn(0, 100.0f);  // the player need not hold the first slot
     sim::SetClock(9000);
     Tick();
-    EXPECT_EQ((std::vector<FearMode>{Calm, Calm, None, None, None, None, None, Calm}),
-              (std::vector<FearMode>{Track(5).mode, Track(6).mode, Track(7).mode, Track(8).mode, Track(9).mode,
-                                     Track(10).mode, Track(11).mode, Track(63).mode}));
+    EXPECT_EQ((std::vector<FearMode>{Calm, Calm, Calm, None, None, None, None, None, Calm, None}),
+              (std::vector<FearMode>{Track(0).mode, Track(5).mode, Track(6).mode, Track(7).mode, Track(8).mode,
+                                     Track(9).mode, Track(10).mode, Track(11).mode, Track(63).mode, Track(64).mode}));
     EXPECT_TRUE(TraceOf("order").empty());
-    EXPECT_EQ("STATUS kills=0,300,0,0 managed=3 zones=0 scaled=0", Log().back());
+    EXPECT_EQ("STATUS kills=0,300,0,0 managed=4 zones=0 scaled=0", Log().back());
 }
 
 }  // namespace
