@@ -34,7 +34,7 @@ bool ReadWholeFile(HANDLE file, FileReading& reading) {
     for (;;) {
         const DWORD room = sizeof reading.bytes - reading.length;
         if (room == 0) return false;
-        DWORD got = 0;
+        DWORD got{};
         if (!ReadFile(file, reading.bytes + reading.length, room, &got, nullptr) || got > room) return false;
         if (got == 0) return true;
         reading.length += got;
