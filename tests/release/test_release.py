@@ -3,6 +3,8 @@ and the names that the SDK header's declarations get from each compiler.
 Run by scripts/test with QB_ROOT and QB_DIST set."""
 import os
 import re
+import shutil
+import struct
 import subprocess
 import tempfile
 import unittest
@@ -47,6 +49,36 @@ class ReleaseArchive(unittest.TestCase):
         self.assertIsNone(self.zip.testzip())
         for info in self.entries.values():
             self.assertEqual(zipfile.ZIP_DEFLATED, info.compress_type, info.filename)
+
+
+class ReproducibleRelease(unittest.TestCase):
+    """The same sources make the same bytes, so a published checksum can be
+    checked against a build of them."""
+
+    def test_modules_carry_no_link_time(self):
+        for module in [DIST / "Quellbrand.asi", DIST / "sdk/example/QuellbrandNoticeExample.asi"]:
+            image = module.read_bytes()
+            pe_header = struct.unpack_from("<I", image, 0x3C)[0]
+            self.assertEqual(0, struct.unpack_from("<I", image, pe_header + 8)[0], module.name)
+
+    def test_archive_depends_on_the_files_alone(self):
+        epoch = 1765000000  # 2025-12-06 05:46:40 UTC
+        archives = []
+        with tempfile.TemporaryDirectory() as folder:
+            for copy, mtime in [("a", 1000000000), ("b", 1700000000)]:
+                dist = Path(folder) / copy / "dist"
+                shutil.copytree(DIST, dist, ignore=shutil.ignore_patterns("*.zip"))
+                for path in dist.rglob("*"):
+                    path.chmod(0o600 if path.is_file() else 0o700)
+                    os.utime(path, (mtime, mtime))
+                subprocess.run([str(ROOT / "scripts/archive"), str(dist), "9.9"], check=True, capture_output=True,
+                               env=dict(os.environ, SOURCE_DATE_EPOCH=str(epoch)))
+                archives.append((dist / "Quellbrand-9.9.zip").read_bytes())
+            self.assertEqual(archives[0], archives[1])
+            with zipfile.ZipFile(dist / "Quellbrand-9.9.zip") as zip_file:
+                for info in zip_file.infolist():
+                    self.assertEqual((2025, 12, 6, 5, 46, 40), info.date_time, info.filename)
+                    self.assertEqual(0o100644, info.external_attr >> 16, info.filename)
 
 
 def def_file_names():
