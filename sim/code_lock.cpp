@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "entry_redirect.h"
 #include "sim.h"
 
 namespace sim {
@@ -17,8 +18,7 @@ constexpr uintptr_t kWindowStart = 0x420000;
 constexpr uintptr_t kWindowEnd = 0x982000;
 
 int changesLeft = -1;  // below 0: no lock
-uint8_t* entry;        // VirtualProtect's first instruction
-uint8_t originalEntry[5];
+EntryRedirect virtualProtect;
 
 bool TouchesWindow(LPVOID address, SIZE_T size) {
     const uintptr_t start = reinterpret_cast<uintptr_t>(address);
@@ -36,36 +36,15 @@ BOOL WINAPI LockedVirtualProtect(LPVOID address, SIZE_T size, DWORD protection, 
     return VirtualProtectEx(GetCurrentProcess(), address, size, protection, old);
 }
 
-void WriteEntry(const uint8_t* bytes) {
-    DWORD old = 0;
-    VirtualProtectEx(GetCurrentProcess(), entry, sizeof originalEntry, PAGE_EXECUTE_READWRITE, &old);
-    memcpy(entry, bytes, sizeof originalEntry);
-    VirtualProtectEx(GetCurrentProcess(), entry, sizeof originalEntry, old, &old);
-    FlushInstructionCache(GetCurrentProcess(), entry, sizeof originalEntry);
-}
-
-void RedirectVirtualProtect() {
-    if (entry) return;
-    entry = reinterpret_cast<uint8_t*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "VirtualProtect"));
-    memcpy(originalEntry, entry, sizeof originalEntry);
-    uint8_t jump[5] = {0xE9};
-    const uint32_t displacement = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&LockedVirtualProtect) -
-                                                        (reinterpret_cast<uintptr_t>(entry) + 5));
-    memcpy(jump + 1, &displacement, 4);
-    WriteEntry(jump);
-}
-
 }  // namespace
 
 void LockHostCode(int allowedChanges) {
-    if (allowedChanges < 0) {
-        changesLeft = -1;
-        if (entry) WriteEntry(originalEntry);
-        entry = nullptr;
-        return;
-    }
-    RedirectVirtualProtect();
     changesLeft = allowedChanges;
+    if (allowedChanges < 0) virtualProtect.Remove();
+    else
+        virtualProtect.Install(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "VirtualProtect")),
+            reinterpret_cast<const void*>(&LockedVirtualProtect));
 }
 
 }  // namespace sim

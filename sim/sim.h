@@ -103,9 +103,22 @@ enum class OtherModPatch {
     Call,          // E8 rel32, then a return
     ShortJump,     // EB rel8 back to an E9 rel32 in the 5 bytes before the site, as hot-patching writes
     IndirectJump,  // FF 25 and the address of a pointer to the routine
+    PadCall,       // E8 rel32 alone, the rest of the routine kept: a controller mod's call at the world update
 };
 bool PlaceOtherModPatch(uint32_t site, OtherModPatch form);
 constexpr char kOtherModFile[] = "widescreen.asi";
+// How often the game ran widescreen.asi's routine.
+long OtherModRuns();
+// Another mod hooking `site` over the jump it holds, as hooking libraries do:
+// the site jumps to its detour, which counts and then runs the site's jump,
+// copied (and relocated) into memory of its own. False when the site holds no
+// rel32 jump.
+bool ChainThroughSite(uint32_t site);
+long ChainedRuns();  // how often the detour ran
+
+// FreeLibrary of a module's last reference, as Windows' loader does it: a pin
+// of that module requested from its DLL_PROCESS_DETACH is refused.
+void FreeLastReference(void* module);
 
 // The game's code (0x420000..0x982000) refuses protection changes after
 // `allowedChanges` more of them, from any module, as when another program

@@ -34,6 +34,7 @@ NoticeLanguage ChosenLanguage() {
 void __cdecl RenderHook() {
     Trampoline<host::RenderFrameFn>(kHookRenderFrame)();
     if (!fearState.active) return;
+    WatchHookSites();
     if (OverlayHidden()) return;
     // Switching notices off clears the queue; the draw then releases the textures.
     if (!settings.Enabled || !settings.EnableNotifications) NoticeOverlay::Reset();
