@@ -2,12 +2,9 @@
 // holding the executable's pages would hold it: VirtualProtect on the host's
 // window fails once a number of protection changes has been spent. The
 // process-wide entry of VirtualProtect is redirected here, so the lock also
-// covers a module's own start-up, before anything could touch its imports.
+// covers a module's own start-up.
 #include <windows.h>
 
-#include <cstring>
-
-#include "entry_redirect.h"
 #include "sim.h"
 
 namespace sim {
@@ -39,12 +36,13 @@ BOOL WINAPI LockedVirtualProtect(LPVOID address, SIZE_T size, DWORD protection, 
 }  // namespace
 
 void LockHostCode(int allowedChanges) {
+    if (allowedChanges < 0) {
+        changesLeft = -1;
+        RestoreEntry(virtualProtect);
+        return;
+    }
+    RedirectEntry(virtualProtect, "VirtualProtect", reinterpret_cast<const void*>(&LockedVirtualProtect));
     changesLeft = allowedChanges;
-    if (allowedChanges < 0) virtualProtect.Remove();
-    else
-        virtualProtect.Install(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "VirtualProtect")),
-            reinterpret_cast<const void*>(&LockedVirtualProtect));
 }
 
 }  // namespace sim

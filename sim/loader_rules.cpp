@@ -5,7 +5,6 @@
 // module before DllMain runs. Wine grants the pin and keeps the module mapped.
 #include <windows.h>
 
-#include "entry_redirect.h"
 #include "sim.h"
 
 namespace sim {
@@ -29,19 +28,20 @@ BOOL WINAPI WindowsGetModuleHandleExW(DWORD flags, LPCWSTR name, HMODULE* module
         SetLastError(ERROR_GEN_FAILURE);
         return FALSE;
     }
-    return getModuleHandleEx.CallReal([&] { return GetModuleHandleExW(flags, name, module); });
+    RestoreEntry(getModuleHandleEx);
+    const BOOL found = GetModuleHandleExW(flags, name, module);
+    RedirectEntry(getModuleHandleEx, "GetModuleHandleExW", reinterpret_cast<const void*>(&WindowsGetModuleHandleExW));
+    return found;
 }
 
 }  // namespace
 
 void FreeLastReference(void* module) {
-    getModuleHandleEx.Install(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetModuleHandleExW")),
-        reinterpret_cast<const void*>(&WindowsGetModuleHandleExW));
+    RedirectEntry(getModuleHandleEx, "GetModuleHandleExW", reinterpret_cast<const void*>(&WindowsGetModuleHandleExW));
     unloading = static_cast<HMODULE>(module);
     FreeLibrary(unloading);
     unloading = nullptr;
-    getModuleHandleEx.Remove();
+    RestoreEntry(getModuleHandleEx);
 }
 
 }  // namespace sim

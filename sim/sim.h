@@ -125,6 +125,23 @@ void FreeLastReference(void* module);
 // holds the executable's pages; a negative value lifts the lock.
 void LockHostCode(int allowedChanges);
 
+// A kernel32 function taken over for the whole process: its first instruction
+// becomes a jump to `replacement`, so every module reaches the replacement,
+// from its own start-up on. RestoreEntry puts the original bytes back.
+constexpr int kEntryBytes = 5;
+struct EntryRedirect {
+    uint8_t* entry;  // null while not redirected
+    uint8_t original[kEntryBytes];
+};
+void RedirectEntry(EntryRedirect& redirect, const char* name, const void* replacement);
+void RestoreEntry(EntryRedirect& redirect);
+
+// The language of Windows' user interface and of the user locale, as language
+// identifiers (0x0409 English, 0x0419 Russian, 0x0422 Ukrainian...). A new
+// world is an English Windows with English regional formats.
+constexpr uint16_t kEnglishUs = 0x0409, kRussian = 0x0419, kUkrainian = 0x0422, kBelarusian = 0x0423;
+void SetWindowsLanguage(uint16_t language, uint16_t locale);
+
 // ------------------------------------------------------------ calling the host's routines
 // Calls code at `address` as the game would: the given ECX/EDX and stack
 // arguments, marked values in EBX, ESI, EDI and EBP. Afterwards it reports

@@ -8,6 +8,7 @@
 #include "host/host_interface.h"
 #include "host/log.h"
 #include "host/refusal_lines.h"
+#include "overlay/notice_queue.h"
 #include "settings/settings.h"
 
 wchar_t settingsPath[kPathChars];
@@ -64,6 +65,7 @@ void AttachModule(HMODULE module) {
     if (!ModuleStem(module, stem)) return;
     BuildSidePaths(stem);
     LoadSettingsAndNoteFile();
+    NoteWindowsLanguage();
     fearState.lastReloadTime = GetTickCount();
     if (!IsSupportedHost()) {
         LogRefusedHost();

@@ -13,8 +13,7 @@ bool OverlayHidden() {
     return false;
 }
 
-// The Language setting; auto keeps to the game's word (0 English, otherwise
-// Russian), as Russian translations of the game take a non-English slot.
+// The Language setting; auto follows the game's language word.
 NoticeLanguage ChosenLanguage() {
     switch (settings.Language) {
         case LanguageChoice::English: return NoticeLanguage::English;
@@ -25,7 +24,7 @@ NoticeLanguage ChosenLanguage() {
         case LanguageChoice::Spanish: return NoticeLanguage::Spanish;
         case LanguageChoice::Auto: break;
     }
-    return LanguageOfFlag(static_cast<int>(host::LanguageWord()));
+    return LanguageOfGameWord(host::LanguageWord(), russianWindows);
 }
 
 }  // namespace

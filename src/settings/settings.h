@@ -4,7 +4,7 @@
 #include <cstdint>
 
 // The notices' language as the player chose it. Auto follows the game's
-// language word: 0 English, any other value Russian.
+// language word (see LanguageOfGameWord).
 enum class LanguageChoice : uint8_t { Auto, English, Russian, French, German, Italian, Spanish };
 
 struct Settings {
