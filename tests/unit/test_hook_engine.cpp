@@ -246,6 +246,7 @@ TEST_F(HookEngine, OnlyACallIntoCodeAtTheWorldUpdateIsChainedThrough) {
     const Case cases[] = {
         {kSites[0], 0xE8, code + 0x10, true},  {kSites[0], 0xE8, data, false}, {kSites[0], 0xE8, reserved, false},
         {kSites[0], 0xE9, code + 0x10, false}, {kSites[5], 0xE8, code, false},
+        {kSites[0], 0xE8, reinterpret_cast<const uint8_t*>(0xFFFF0000), false},  // beyond what VirtualQuery answers for
     };
     for (const Case& c : cases) {
         sim::InstallHost();
