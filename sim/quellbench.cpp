@@ -514,8 +514,10 @@ void PrintManyEntries(const ManyEntriesFigures& many) {
     printf("\nA save of %u bytes beside a progress file of %d entries (%.2f MB; best of %d)\n",
            static_cast<unsigned>(kSmallSaveBytes), kProgressEntries, many.progressBytes / 1e6, kManyEntriesRepeats);
     printf("  the hook's own time (the save less the host's routine)  %9.2f ms\n", many.hookUs / 1000.0);
-    printf("  Read: the progress file is written afresh before each save, so every save reads it whole and\n"
-           "  adds its entry at the end.%s\n",
+    printf("  Read: the progress file is written afresh before each save, and each save adds its entry at\n"
+           "  the end. The save copies the file beside it, looks up the entry's old value in the copy,\n"
+           "  writes the entry there, reads it back and replaces the file with the copy; under Wine each of\n"
+           "  the three INI calls reads the whole file.%s\n",
            many.saved ? "" : "\n  WARNING: a save did not store its entry (no SAVED line or no longer file).");
 }
 
