@@ -12,6 +12,7 @@
 #include "host/hook_engine.h"
 #include "host/log.h"
 #include "host/module_entry.h"
+#include "progress/progress_file.h"
 #include "progress/save_fingerprint.h"
 #include "settings/settings.h"
 
@@ -95,7 +96,7 @@ void RestoreProgress(const wchar_t* section) {
 bool WriteProgress(const wchar_t* section) {
     wchar_t text[kStateChars];
     FormatStateV2(text);
-    return WritePrivateProfileStringW(section, kStateKey, text, progressPath);
+    return WriteProgressEntry(section, kStateKey, text);
 }
 
 }  // namespace
