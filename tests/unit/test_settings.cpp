@@ -175,19 +175,18 @@ TEST_F(SettingsFile, RadiiFallBackAndKeepTheirDistance) {
 // to the nearest float, ties to the even one, however many digits decide it.
 // The bits expected were worked out with exact fractions, outside the plugin.
 TEST(DecimalSetting, NearestFloatInEveryLocaleAndTheCommaInNone) {
-    const std::wstring halfwayAboveOne = L"1.000000059604644775390625";  // halfway from 1 to the next float
+    const std::wstring tie = L"1.000000298023223876953125";  // halfway between the 2nd and 3rd float above 1
     const std::pair<std::wstring, uint32_t> numbers[] = {
         {L"20", 0x41A00000}, {L"  30.5", 0x41F40000}, {L"+2.5e1", 0x41C80000}, {L"1E2", 0x42C80000},
         {L".5", 0x3F000000}, {L"5.", 0x40A00000}, {L"-0.25", 0xBE800000}, {L"0.01", 0x3C23D70A},
         {L"1e-2", 0x3C23D70A}, {L"007.50e+0", 0x40F00000}, {L"0.1", 0x3DCCCCCD}, {L"149.99999", 0x4315FFFF},
         {L"0.000001e6", 0x3F800000}, {L"99999999999999999999e-18", 0x42C80000}, {L"\t\r 20", 0x41A00000},
         {L"0.00000000000000000000000012345678e26", 0x414587E6}, {L"-0", 0x80000000}, {L"0e99999", 0},
-        // next to a midpoint, or on one
+        // next to a midpoint or on one, and more digits than any midpoint has
         {L"0.69503244757652282", 0x3F31EDA5}, {L"-0.69503244757652282", 0xBF31EDA5},
         {L"1.9999999403953552", 0x3FFFFFFF}, {L"1.999999940395355224609375", 0x40000000},
-        {L"1.9999999403953552246093749", 0x3FFFFFFF}, {halfwayAboveOne, 0x3F800000},
-        {halfwayAboveOne + std::wstring(100, L'0'), 0x3F800000},
-        {halfwayAboveOne + std::wstring(100, L'0') + L"1", 0x3F800001},
+        {L"1.9999999403953552246093749", 0x3FFFFFFF}, {tie, 0x3F800002}, {tie + std::wstring(100, L'0'), 0x3F800002},
+        {tie + std::wstring(100, L'0') + L"1", 0x3F800003}, {L"1" + std::wstring(125, L'0') + L"e-100", 0x69045951},
         // the largest float, infinity, the smallest normal and subnormal ones, zero
         {L"3.4028235e38", 0x7F7FFFFF}, {L"3.4028235677973366e38", 0x7F7FFFFF}, {L"3.5e38", 0x7F800000},
         {L"340282356779733661637539395458142568448", 0x7F800000}, {L"1e39", 0x7F800000}, {L"1e99999", 0x7F800000},
