@@ -68,7 +68,11 @@ void __cdecl Reset();
 // itself on every frame, after the game has drawn the frame, while it runs;
 // a plugin normally never calls it (a second call draws the notices a second
 // time). If you do, call it only inside the game's frame drawing, where the
-// game's 2D drawing routines may be used, and only on GTA III 1.0.
+// game's 2D drawing routines may be used, and only on GTA III 1.0. It draws
+// nothing when Quellbrand refused the game (its log says DISABLED), and
+// nothing while Quellbrand's settings switch notices off (Enabled=0 or
+// EnableNotifications=0): it then empties both slots, as Quellbrand's own
+// frame does.
 //   now:          the game clock (0x885B48), as for Show.
 //   language:     0 English, any other value Russian, whatever Quellbrand's
 //                 Language setting says.

@@ -27,6 +27,12 @@ NoticeLanguage ChosenLanguage() {
     return LanguageOfGameWord(host::LanguageWord(), russianWindows);
 }
 
+// Switching notices off clears the queue; the draw then releases the textures.
+void DrawNoticesUnlessSwitchedOff(uint32_t now, NoticeLanguage language, int screenWidth, int screenHeight) {
+    if (!settings.Enabled || !settings.EnableNotifications) NoticeOverlay::Reset();
+    DrawNotices(now, language, screenWidth, screenHeight);
+}
+
 }  // namespace
 
 // The host's frame drawing runs first, so the notices lie over everything it drew.
@@ -35,7 +41,19 @@ void __cdecl RenderHook() {
     if (!fearState.active) return;
     WatchHookSites();
     if (OverlayHidden()) return;
-    // Switching notices off clears the queue; the draw then releases the textures.
-    if (!settings.Enabled || !settings.EnableNotifications) NoticeOverlay::Reset();
-    DrawNotices(host::GameClock(), ChosenLanguage(), host::ScreenWidth(), host::ScreenHeight());
+    DrawNoticesUnlessSwitchedOff(host::GameClock(), ChosenLanguage(), host::ScreenWidth(), host::ScreenHeight());
 }
+
+namespace NoticeOverlay {
+
+// Another plugin's call draws what the plugin's own frame would, in the
+// language of the flag it passes (0 English, otherwise Russian): nothing
+// while the plugin is off, which it is in any game it refused (the host
+// routines the drawing calls may not be there), and nothing but the release
+// of the textures while the settings switch notices off.
+void Draw(unsigned int now, int language, int screenWidth, int screenHeight) {
+    if (!fearState.active) return;
+    DrawNoticesUnlessSwitchedOff(now, LanguageOfFlag(language), screenWidth, screenHeight);
+}
+
+}  // namespace NoticeOverlay

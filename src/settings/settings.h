@@ -44,6 +44,7 @@ bool ReadBoolSetting(const wchar_t* key);
 // A decimal number as the settings file holds it, read the same in every
 // locale: leading blanks, a sign, digits with an optional ".", an optional
 // exponent, and nothing after. False for anything else (a decimal comma,
-// trailing text, NaN, infinity, hexadecimal). Rounded to single precision;
-// too large a value gives infinity, which no range admits.
+// trailing text, NaN, infinity, hexadecimal). Rounded to the nearest float,
+// ties to the even one, however many digits it has; too large a value gives
+// infinity, which no range admits.
 bool ParseDecimalFloat(const wchar_t* text, float* value);

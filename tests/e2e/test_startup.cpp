@@ -62,14 +62,30 @@ TEST_F(Startup, LoadsPatchesRunsFramesAndRestoresOnUnload) {
     for (const std::string& line : lines) EXPECT_EQ(std::string::npos, line.find("<no CRLF>")) << line;
 }
 
+// Another plugin putting up a notice and drawing the overlay itself, as
+// QuellbrandNotices.h allows: true when no raster was made and nothing drawn.
+bool AnotherPluginsNoticeStaysUnseen(const PluginSession& session) {
+    using ShowFn = void (*)(unsigned, unsigned, uint32_t, unsigned);
+    using DrawFn = void (*)(unsigned, int, int, int);
+    reinterpret_cast<ShowFn>(session.Export("_ZN13NoticeOverlay4ShowEjjNS_4KindEj"))(0, 25, 0, 1000);
+    reinterpret_cast<DrawFn>(session.Export("_ZN13NoticeOverlay4DrawEjiii"))(1100, 0, 800, 600);
+    return sim::LiveRasters() == 0 && sim::DrawsOfFrame(sim::renderLog.frame).empty();
+}
+
+// 1.9999999403953552 lies below 2 by less than half the float spacing there,
+// but nearer the float below 2 than to 2 itself.
 TEST_F(Startup, ReadsItsSettingsFileFromItsOwnFolder) {
-    PluginSession session(L"startup-ini");
-    session.WriteSettings("Enabled=0\r\n");
-    ASSERT_TRUE(session.Load());
-    EXPECT_EQ(std::vector<std::string>{kReady}, session.LogLines());
-    EXPECT_EQ(8, PatchedSiteCount());  // hooks go in whatever the settings say
-    session.Unload();
-    EXPECT_TRUE(sim::SitesPristine());
+    for (const char* notificationsOff : {"Enabled=0", "EnableNotifications=0"}) {
+        PluginSession session(L"startup-ini");
+        session.WriteSettings(std::string(notificationsOff) + "\r\nFearRadius=1.9999999403953552\r\n");
+        ASSERT_TRUE(session.Load());
+        EXPECT_EQ((std::vector<std::string>{"SETTING FearRadius=\"1.9999999403953552\" out of range; 20 used", kReady}),
+                  session.LogLines());
+        EXPECT_EQ(8, PatchedSiteCount());  // hooks go in whatever the settings say
+        EXPECT_TRUE(AnotherPluginsNoticeStaysUnseen(session)) << notificationsOff;
+        session.Unload();
+        EXPECT_TRUE(sim::SitesPristine());
+    }
 }
 
 // Other builds of the game, an unknown program and a 1.0 executable with
@@ -79,6 +95,7 @@ TEST_F(Startup, AnotherBuildOfTheGameIsRefusedNamedAndLeftAlone) {
         sim::HostBuild build;
         uint32_t timeDateStamp;  // 0: the build's own
         std::string host;
+        uint32_t alsoEntryPoint;  // another build's entry point that holds the entry-point word too
     };
     const Case cases[] = {
         {sim::HostBuild::V11, 0, "HOST: GTA III 1.1 found; this plugin needs 1.0."},
@@ -88,21 +105,19 @@ TEST_F(Startup, AnotherBuildOfTheGameIsRefusedNamedAndLeftAlone) {
         {sim::HostBuild::V10, 0x3CCECE15,
          "HOST: modified GTA III 1.0 found (TimeDateStamp 3CCECE15, SizeOfImage 00582000); this plugin needs the "
          "unmodified 1.0."},
+        {sim::HostBuild::V11, 0,
+         "HOST: unknown program found (TimeDateStamp 3D0A7E52, SizeOfImage 00587000); this plugin needs GTA III 1.0.",
+         sim::addr::EntryPoint10},
     };
-    using ShowFn = void (*)(unsigned, unsigned, uint32_t, unsigned);
-    using DrawFn = void (*)(unsigned, int, int, int);
     for (const Case& c : cases) {
         sim::SetHostBuild(c.build);
         if (c.timeDateStamp) sim::SetHeaderTimeDateStamp(c.timeDateStamp);
+        if (c.alsoEntryPoint) sim::Mem<uint32_t>(c.alsoEntryPoint) = sim::addr::EntryPointWord;
         PluginSession session(L"startup-build");
         ASSERT_TRUE(session.Load());
         EXPECT_EQ((std::vector<std::string>{c.host, kDisabled}), session.LogLines());
         EXPECT_TRUE(sim::SitesPristine());
-        // Another plugin drawing notices itself: not in a build whose routines differ.
-        reinterpret_cast<ShowFn>(session.Export("_ZN13NoticeOverlay4ShowEjjNS_4KindEj"))(0, 25, 0, 1000);
-        reinterpret_cast<DrawFn>(session.Export("_ZN13NoticeOverlay4DrawEjiii"))(1100, 0, 800, 600);
-        EXPECT_EQ(0, sim::LiveRasters());
-        EXPECT_TRUE(sim::DrawsOfFrame(sim::renderLog.frame).empty());
+        EXPECT_TRUE(AnotherPluginsNoticeStaysUnseen(session));  // not in a build whose routines differ
         sim::routines = sim::RoutineLog{};
         sim::RunFrame();
         EXPECT_EQ(1, sim::routines.runs[0]);
@@ -134,6 +149,7 @@ TEST_F(Startup, ASiteTakenOverByAnotherModNamesThatMod) {
                                             std::string("CONFLICT: ") + c.address + " is patched by widescreen.asi",
                                             kDisabled}),
                   session.LogLines());
+        EXPECT_TRUE(AnotherPluginsNoticeStaysUnseen(session)) << c.address;  // the plugin is off
     }
     sim::InstallHost();
 }
