@@ -72,8 +72,8 @@ bool AnotherPluginsNoticeStaysUnseen(const PluginSession& session) {
     return sim::LiveRasters() == 0 && sim::DrawsOfFrame(sim::renderLog.frame).empty();
 }
 
-// 1.9999999403953552 lies below 2 by less than half the float spacing there,
-// but nearer the float below 2 than to 2 itself.
+// 1.9999999403953552 lies just beyond the midpoint between 2 and the float
+// below it: it reads as that float, below the range.
 TEST_F(Startup, ReadsItsSettingsFileFromItsOwnFolder) {
     for (const char* notificationsOff : {"Enabled=0", "EnableNotifications=0"}) {
         PluginSession session(L"startup-ini");
