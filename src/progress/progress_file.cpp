@@ -65,7 +65,7 @@ void TallyUnit(KeptTally& t, uint32_t unit) {
 }
 
 // A byte order mark of UTF-16 at the start sets the unit; any other first
-// bytes are text.
+// bytes are text (the mark of UTF-8 counts nothing, as any non-ASCII byte).
 void TallyBytes(KeptTally& t, const uint8_t* bytes, DWORD count) {
     for (DWORD i = 0; i < count; ++i) {
         const uint8_t byte = bytes[i];
@@ -77,6 +77,7 @@ void TallyBytes(KeptTally& t, const uint8_t* bytes, DWORD count) {
             t.bigEndian = t.firstByte == 0xFE && byte == 0xFF;
             if (t.bigEndian || (t.firstByte == 0xFF && byte == 0xFE)) {
                 t.unitBytes = 2;
+                t.kept = 1;  // both writers keep the mark
                 continue;
             }
             TallyUnit(t, t.firstByte);

@@ -127,12 +127,15 @@ TEST_F(SaveSessionE2e, HandEditedCountsAndAGarbledProgressFileAreSurvived) {
     Play(10);
     const std::string first = Save(1);
 
-    // A refused value by hand and a count line beside it: the marks follow from the counts.
+    // A refused value by hand and a count line beside it: the marks follow
+    // from the counts. A note after the section's name, blanks and an empty
+    // section (which a writer may drop) do not stop the next save.
     std::string text = testfiles::ReadFile(session->ProgressPath());
     const size_t at = text.find(first);
     ASSERT_NE(at, std::string::npos);
     text.replace(at, first.size(), "0,0,0,0,0,45,30,20,40,0,0,0,0,0,0,0,0,0,0,0\r\nCounts= 1, 45,0,0");
-    testfiles::WriteFile(session->ProgressPath(), text);
+    text.insert(text.find("]") + 1, " ; saved before the bank job on Staunton Island");
+    testfiles::WriteFile(session->ProgressPath(), text + std::string(40, ' ') + "\r\n[]\r\n");
     EXPECT_EQ(Load(1), "LOADED Triads=1 Leone=45 Cartel=0 Yardies=0");
     EXPECT_EQ(Play(10), 0);
     EXPECT_EQ(Save(3), "1,0,0,0,0,45,25,20,40,0,0,0,0,0,0,0,0,0,0,0");

@@ -29,6 +29,16 @@ std::string Repeat(const std::string& piece, int times) {
     return text;
 }
 
+enum Encoding { kNarrow, kUtf16, kUtf16Reversed };
+
+// ASCII text as a file in `encoding`, with its byte order mark.
+std::string Encoded(const std::string& text, Encoding encoding) {
+    if (encoding == kNarrow) return text;
+    std::string bytes = encoding == kUtf16 ? "\xFF\xFE" : "\xFE\xFF";
+    for (char c : text) bytes += encoding == kUtf16 ? std::string{c, '\0'} : std::string{'\0', c};
+    return bytes;
+}
+
 // Slot 1 saved once before each test; its progress is filed under `key`.
 class ProgressStore : public SaveSession {
 protected:
@@ -279,14 +289,25 @@ TEST_F(ProgressStore, EachFailingWindowsCallOfASaveOrALoadKeepsEveryEntry) {
           });
     EXPECT_EQ(reportedWrites, writeFailures);
 
-    // A rewrite that Windows reports as done but left short.
-    for (const size_t cut : {size_t{1}, other.size(), other.size() + 12}) {
+    // A rewrite that Windows reports as done but left short, in 8-bit text,
+    // UTF-16 (either byte order), or over the save's own older entry, is
+    // found; the same rewrite whole goes through.
+    const std::string again = own + "StateV2=" + Repeat("0", 20) + "\r\n" + other;
+    const struct {
+        Encoding encoding;
+        const std::string& old;
+        size_t cut;
+    } rewrites[] = {{kNarrow, before, 1},          {kNarrow, before, other.size()}, {kNarrow, before, other.size() + 12},
+                    {kNarrow, again, 0},           {kNarrow, again, 3},             {kUtf16, before, 0},
+                    {kUtf16, before, 2},           {kUtf16Reversed, before, 0},     {kUtf16Reversed, before, 2}};
+    for (const auto& r : rewrites) {
         prepareSave();
-        ShortenNextProfileWrite(static_cast<DWORD>(cut));
+        testfiles::WriteFile(progressPath, Encoded(r.old, r.encoding));
+        ShortenNextProfileWrite(static_cast<DWORD>(r.cut));
         sim::SaveGame(1);
-        EXPECT_EQ(progress(), before) << cut;
-        EXPECT_EQ(logged(), writeError) << cut;
-        EXPECT_FALSE(testfiles::Exists(copyPath)) << cut;
+        EXPECT_EQ(progress(), Encoded(r.cut ? r.old : after, r.encoding)) << r.encoding << " " << r.cut;
+        EXPECT_EQ(logged(), r.cut ? writeError : CountsLine("SAVED", saved) + "\r\n") << r.encoding << " " << r.cut;
+        EXPECT_FALSE(testfiles::Exists(copyPath));
     }
 
     sim::CallResult load;
