@@ -8,6 +8,7 @@
 #include "host/host_interface.h"
 #include "host/log.h"
 #include "host/refusal_lines.h"
+#include "host/text_print.h"
 #include "settings/settings.h"
 
 wchar_t settingsPath[kPathChars];
@@ -33,9 +34,9 @@ bool ModuleStem(HMODULE module, wchar_t (&path)[kPathChars]) {
 }
 
 void BuildSidePaths(const wchar_t* stem) {
-    swprintf(settingsPath, kPathChars, L"%ls.ini", stem);
-    swprintf(progressPath, kPathChars, L"%ls-saves.ini", stem);
-    swprintf(logPath, kPathChars, L"%ls.log", stem);
+    PrintText(settingsPath, kPathChars, L"%ls.ini", stem);
+    PrintText(progressPath, kPathChars, L"%ls-saves.ini", stem);
+    PrintText(logPath, kPathChars, L"%ls.log", stem);
 }
 
 template <typename T>

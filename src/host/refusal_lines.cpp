@@ -2,13 +2,13 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 #include <optional>
 
 #include "host/host_interface.h"
 #include "host/log.h"
 #include "host/module_entry.h"
+#include "host/text_print.h"
 
 namespace {
 
@@ -68,10 +68,10 @@ void HeaderFieldsText(char (&text)[64]) {
                       ReadAt(base + lfanew + host::kPeTimeDateStampOffset, &timeDateStamp) &&
                       ReadAt(base + lfanew + host::kPeSizeOfImageOffset, &sizeOfImage);
     if (read)
-        snprintf(text, sizeof text, "(TimeDateStamp %08lX, SizeOfImage %08lX)", static_cast<unsigned long>(timeDateStamp),
-                 static_cast<unsigned long>(sizeOfImage));
+        PrintText(text, sizeof text, "(TimeDateStamp %08lX, SizeOfImage %08lX)", static_cast<unsigned long>(timeDateStamp),
+                  static_cast<unsigned long>(sizeOfImage));
     else
-        snprintf(text, sizeof text, "(header unreadable)");
+        PrintText(text, sizeof text, "(header unreadable)");
 }
 
 // ---------------------------------------------------------------- CONFLICT
@@ -137,19 +137,19 @@ void LogRefusedHost() {
     char fields[64] = {};
     switch (BuildOfEntryPoints()) {
         case Build::V11:
-            snprintf(line, sizeof line, "HOST: GTA III 1.1 found; this plugin needs 1.0.");
+            PrintText(line, sizeof line, "HOST: GTA III 1.1 found; this plugin needs 1.0.");
             break;
         case Build::Steam:
-            snprintf(line, sizeof line, "HOST: GTA III Steam build found; this plugin needs 1.0.");
+            PrintText(line, sizeof line, "HOST: GTA III Steam build found; this plugin needs 1.0.");
             break;
         case Build::V10:
             HeaderFieldsText(fields);
-            snprintf(line, sizeof line, "HOST: modified GTA III 1.0 found %s; this plugin needs the unmodified 1.0.",
-                     fields);
+            PrintText(line, sizeof line, "HOST: modified GTA III 1.0 found %s; this plugin needs the unmodified 1.0.",
+                      fields);
             break;
         case Build::Unknown:
             HeaderFieldsText(fields);
-            snprintf(line, sizeof line, "HOST: unknown program found %s; this plugin needs GTA III 1.0.", fields);
+            PrintText(line, sizeof line, "HOST: unknown program found %s; this plugin needs GTA III 1.0.", fields);
             break;
     }
     LogLine(line);
@@ -166,6 +166,6 @@ void LogSiteConflict(uint32_t site) {
     char nameText[kPathChars] = {};
     ToLogText(name, nameText, sizeof nameText);
     char line[kLineChars] = {};
-    snprintf(line, sizeof line, "CONFLICT: %08lX is patched by %s", static_cast<unsigned long>(site), nameText);
+    PrintText(line, sizeof line, "CONFLICT: %08lX is patched by %s", static_cast<unsigned long>(site), nameText);
     LogLine(line);
 }

@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "host/text_print.h"
+
 NoticeSlot bannerSlot;
 NoticeSlot lineSlot;
 
@@ -107,14 +109,14 @@ void ComposeNoticeText(const NoticeSlot& slot, NoticeLanguage language, wchar_t 
     const unsigned int count = slot.count;
 
     if (slot.kind == NoticeOverlay::BroughtToKnees) {
-        swprintf(text, kNoticeTextUnits, L"%ls", texts.bannerTexts[slot.gang]);
+        PrintText(text, kNoticeTextUnits, L"%ls", texts.bannerTexts[slot.gang]);
     } else if (slot.kind == NoticeOverlay::SurvivorsKeepDistance) {
-        swprintf(text, kNoticeTextUnits, texts.formats[slot.kind], count);
+        PrintText(text, kNoticeTextUnits, texts.formats[slot.kind], count);
     } else if (slot.kind < kFormattedKinds) {
         if (texts.countFirst)
-            swprintf(text, kNoticeTextUnits, texts.formats[slot.kind], count, name);
+            PrintText(text, kNoticeTextUnits, texts.formats[slot.kind], count, name);
         else
-            swprintf(text, kNoticeTextUnits, texts.formats[slot.kind], name, count);
+            PrintText(text, kNoticeTextUnits, texts.formats[slot.kind], name, count);
     }
     text[kNoticeTextUnits - 1] = 0;
 }

@@ -265,6 +265,14 @@ void DrawNotices(uint32_t now, NoticeLanguage language, int screenWidth, int scr
     DrawSlot(lineSlot, lineTexture, now, language, screenWidth, screenHeight, kLineStyle);
 }
 
+namespace {
+
+// Asked on the first draw, with no guard: every draw comes on the game's main thread.
+enum class HostCheck : uint8_t { kNotYet, kSupported, kRefused };
+HostCheck hostCheck = HostCheck::kNotYet;
+
+}  // namespace
+
 namespace NoticeOverlay {
 
 // Other plugins pass the flag they always did: 0 English, otherwise Russian.
@@ -272,8 +280,8 @@ namespace NoticeOverlay {
 // refused: the host routines it calls exist only in the supported build, so
 // elsewhere it draws nothing.
 void Draw(unsigned int now, int language, int screenWidth, int screenHeight) {
-    static const bool hostSupported = IsSupportedHost();
-    if (!hostSupported) return;
+    if (hostCheck == HostCheck::kNotYet) hostCheck = IsSupportedHost() ? HostCheck::kSupported : HostCheck::kRefused;
+    if (hostCheck != HostCheck::kSupported) return;
     DrawNotices(now, LanguageOfFlag(language), screenWidth, screenHeight);
 }
 
