@@ -9,6 +9,7 @@
 #include "host/log.h"
 #include "host/refusal_lines.h"
 #include "host/text_print.h"
+#include "overlay/notice_render.h"
 #include "settings/settings.h"
 
 wchar_t settingsPath[kPathChars];
@@ -77,8 +78,12 @@ void AttachModule(HMODULE module) {
 }
 
 // At process exit (reserved != nullptr) the game is ending: nothing is undone.
+// A notice's raster outlives an inert module too: other plugins draw through it.
 void DetachModule(LPVOID reserved) {
-    if (reserved != nullptr || !fearState.active) return;
-    fearState.active = false;
-    RemoveHooks();
+    if (reserved != nullptr) return;
+    if (fearState.active) {
+        fearState.active = false;
+        RemoveHooks();
+    }
+    ReleaseNoticeTextures();
 }

@@ -6,6 +6,8 @@
 
 #include "sim.h"
 #include "support/plugin_session.h"
+#include "world.h"
+#include "world_render.h"
 
 namespace {
 
@@ -28,17 +30,30 @@ SIZE_T CommittedPrivateBytes() {
 
 }  // namespace
 
-TEST(UnloadCycles, FifteenHundredLoadsWithTheirHooksLeaveNothingBehind) {
+using ShowFn = void (*)(unsigned int gang, unsigned int count, uint32_t kind, unsigned int now);
+
+// Every tenth load draws a notice, so that its unload finds a texture to give
+// back (drawing at each load would double the run time).
+TEST(UnloadCycles, FifteenHundredLoadsWithTheirHooksAndNoticesLeaveNothingBehind) {
     sim::InstallHost();
     PluginSession session(L"unload-cycles");
-    constexpr int kCycles = 1500, kSettled = 5;
+    constexpr int kCycles = 1500, kSettled = 5, kDrawEvery = 10;
     DWORD tlsIndex = 0;
     SIZE_T committed = 0;
     for (int cycle = 1; cycle <= kCycles; ++cycle) {
+        // The simulator's own records of what was drawn would grow.
+        sim::ResetWorld();
+        sim::trace.clear();
         ASSERT_TRUE(session.Load()) << "cycle " << cycle;
         ASSERT_EQ(8, PatchedSiteCount()) << "cycle " << cycle;
+        if (cycle % kDrawEvery == 1) {
+            reinterpret_cast<ShowFn>(session.Export("_ZN13NoticeOverlay4ShowEjjNS_4KindEj"))(0, 25, 0, sim::Clock());
+            sim::RunFrame();
+            ASSERT_EQ(1, sim::LiveRasters()) << "cycle " << cycle;
+        }
         session.Unload();
         ASSERT_TRUE(sim::SitesPristine()) << "cycle " << cycle;
+        ASSERT_EQ(0, sim::LiveRasters()) << "cycle " << cycle;
         if (cycle == kSettled) tlsIndex = NextFreeTlsIndex(), committed = CommittedPrivateBytes();
     }
     EXPECT_EQ(nullptr, GetModuleHandleW(session.AsiPath().c_str()));
