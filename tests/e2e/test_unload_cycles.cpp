@@ -32,7 +32,7 @@ SIZE_T CommittedPrivateBytes() {
 
 using ShowFn = void (*)(unsigned int gang, unsigned int count, uint32_t kind, unsigned int now);
 
-// Every tenth load draws a notice, so that its unload finds a texture to give
+// Every tenth load draws notices, so that its unload finds textures to give
 // back (drawing at each load would double the run time).
 TEST(UnloadCycles, FifteenHundredLoadsWithTheirHooksAndNoticesLeaveNothingBehind) {
     sim::InstallHost();
@@ -47,9 +47,10 @@ TEST(UnloadCycles, FifteenHundredLoadsWithTheirHooksAndNoticesLeaveNothingBehind
         ASSERT_TRUE(session.Load()) << "cycle " << cycle;
         ASSERT_EQ(8, PatchedSiteCount()) << "cycle " << cycle;
         if (cycle % kDrawEvery == 1) {
-            reinterpret_cast<ShowFn>(session.Export("_ZN13NoticeOverlay4ShowEjjNS_4KindEj"))(0, 25, 0, sim::Clock());
+            // A gang brought to its knees: the banner and the line below it.
+            reinterpret_cast<ShowFn>(session.Export("_ZN13NoticeOverlay4ShowEjjNS_4KindEj"))(0, 300, 4, sim::Clock());
             sim::RunFrame();
-            ASSERT_EQ(1, sim::LiveRasters()) << "cycle " << cycle;
+            ASSERT_EQ(2, sim::LiveRasters()) << "cycle " << cycle;
         }
         session.Unload();
         ASSERT_TRUE(sim::SitesPristine()) << "cycle " << cycle;
