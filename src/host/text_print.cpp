@@ -10,15 +10,14 @@ namespace {
 // answer -1, with no zero written, when the text is longer.
 template <typename Char>
 int Terminate(Char* text, size_t size, int written) {
-    const size_t length = written < 0 ? size - 1 : static_cast<size_t>(written);
-    text[length] = 0;
-    return static_cast<int>(length);
+    text[written < 0 ? size - 1 : static_cast<size_t>(written)] = 0;
+    return written;
 }
 
 }  // namespace
 
 int PrintText(char* text, size_t size, const char* format, ...) {
-    if (size == 0) return 0;
+    if (size == 0) return -1;
     va_list arguments;
     va_start(arguments, format);
     const int written = _vsnprintf(text, size - 1, format, arguments);
@@ -27,7 +26,7 @@ int PrintText(char* text, size_t size, const char* format, ...) {
 }
 
 int PrintText(wchar_t* text, size_t size, const wchar_t* format, ...) {
-    if (size == 0) return 0;
+    if (size == 0) return -1;
     va_list arguments;
     va_start(arguments, format);
     const int written = _vsnwprintf(text, size - 1, format, arguments);

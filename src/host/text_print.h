@@ -1,6 +1,6 @@
 // Bounded formatted prints through msvcrt's own formatting: the text is cut to
-// fit its buffer and always ends in a zero; the result is the number of
-// characters written, so a cut text never counts past its buffer.
+// fit its buffer and always ends in a zero. The result is the number of
+// characters written, or -1 when the text was cut.
 #pragma once
 
 #include <cstddef>
