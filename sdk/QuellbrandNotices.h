@@ -16,7 +16,9 @@
 // with Quellbrand's drawing and are not supported.
 //
 // What the player sees: two notice slots, a large banner at 41 % of the screen
-// height and a line at 83 %, in English or Russian. A new notice replaces the
+// height and a line at 83 %, in the language Quellbrand shows its own notices
+// in (English, Russian, French, German, Italian or Spanish: its Language
+// setting, which by default follows the game). A new notice replaces the
 // one in its slot at once; there is no waiting list. The line slot is shared
 // with Quellbrand's own milestone notices, so either may replace the other.
 // Quellbrand empties both slots when a game is started or loaded, and on every
@@ -66,13 +68,19 @@ void __cdecl Reset();
 // itself on every frame, after the game has drawn the frame, while it runs;
 // a plugin normally never calls it (a second call draws the notices a second
 // time). If you do, call it only inside the game's frame drawing, where the
-// game's 2D drawing routines may be used, and only on GTA III 1.0.
+// game's 2D drawing routines may be used, and only on GTA III 1.0. It draws
+// nothing when Quellbrand refused the game (its log says DISABLED), and
+// nothing while Quellbrand's settings switch notices off (Enabled=0 or
+// EnableNotifications=0): it then empties both slots, as Quellbrand's own
+// frame does.
 //   now:          the game clock (0x885B48), as for Show.
-//   language:     0 English, any other value Russian.
+//   language:     0 English, any other value Russian, whatever Quellbrand's
+//                 Language setting says.
 //   screenWidth,
-//   screenHeight: the screen size in pixels (the words at 0x8F436C and
-//                 0x8F4370). Below 160 x 120 nothing is drawn and no notice
-//                 is retired.
+//   screenHeight: the size in pixels the game draws at (the words at
+//                 0x8F4364 and 0x8F4368, which windowed-mode and resolution
+//                 mods change). Below 160 x 120 nothing is drawn and no
+//                 notice is retired.
 void __cdecl Draw(unsigned int now, int language, int screenWidth, int screenHeight);
 
 }  // namespace NoticeOverlay

@@ -2,10 +2,8 @@
 // holding the executable's pages would hold it: VirtualProtect on the host's
 // window fails once a number of protection changes has been spent. The
 // process-wide entry of VirtualProtect is redirected here, so the lock also
-// covers a module's own start-up, before anything could touch its imports.
+// covers a module's own start-up.
 #include <windows.h>
-
-#include <cstring>
 
 #include "sim.h"
 
@@ -17,8 +15,7 @@ constexpr uintptr_t kWindowStart = 0x420000;
 constexpr uintptr_t kWindowEnd = 0x982000;
 
 int changesLeft = -1;  // below 0: no lock
-uint8_t* entry;        // VirtualProtect's first instruction
-uint8_t originalEntry[5];
+EntryRedirect virtualProtect;
 
 bool TouchesWindow(LPVOID address, SIZE_T size) {
     const uintptr_t start = reinterpret_cast<uintptr_t>(address);
@@ -36,35 +33,15 @@ BOOL WINAPI LockedVirtualProtect(LPVOID address, SIZE_T size, DWORD protection, 
     return VirtualProtectEx(GetCurrentProcess(), address, size, protection, old);
 }
 
-void WriteEntry(const uint8_t* bytes) {
-    DWORD old = 0;
-    VirtualProtectEx(GetCurrentProcess(), entry, sizeof originalEntry, PAGE_EXECUTE_READWRITE, &old);
-    memcpy(entry, bytes, sizeof originalEntry);
-    VirtualProtectEx(GetCurrentProcess(), entry, sizeof originalEntry, old, &old);
-    FlushInstructionCache(GetCurrentProcess(), entry, sizeof originalEntry);
-}
-
-void RedirectVirtualProtect() {
-    if (entry) return;
-    entry = reinterpret_cast<uint8_t*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "VirtualProtect"));
-    memcpy(originalEntry, entry, sizeof originalEntry);
-    uint8_t jump[5] = {0xE9};
-    const uint32_t displacement = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&LockedVirtualProtect) -
-                                                        (reinterpret_cast<uintptr_t>(entry) + 5));
-    memcpy(jump + 1, &displacement, 4);
-    WriteEntry(jump);
-}
-
 }  // namespace
 
 void LockHostCode(int allowedChanges) {
     if (allowedChanges < 0) {
         changesLeft = -1;
-        if (entry) WriteEntry(originalEntry);
-        entry = nullptr;
+        RestoreEntry(virtualProtect);
         return;
     }
-    RedirectVirtualProtect();
+    RedirectEntry(virtualProtect, "VirtualProtect", reinterpret_cast<const void*>(&LockedVirtualProtect));
     changesLeft = allowedChanges;
 }
 

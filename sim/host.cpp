@@ -189,7 +189,7 @@ void SetHostBuild(HostBuild build) {
 namespace {
 const void* otherModPointer;  // what an indirect jump reads its target from
 
-const void* OtherModRoutine() {
+HMODULE OtherModule() {
     static HMODULE module;
     if (!module) {
         wchar_t path[MAX_PATH] = {};
@@ -199,9 +199,48 @@ const void* OtherModRoutine() {
         const std::string file = kOtherModFile;
         module = LoadLibraryW((folder + std::wstring(file.begin(), file.end())).c_str());
     }
-    return module ? reinterpret_cast<const void*>(GetProcAddress(module, "TakenOverRoutine")) : nullptr;
+    return module;
 }
+
+const void* OtherModExport(const char* name) {
+    const HMODULE module = OtherModule();
+    return module ? reinterpret_cast<const void*>(GetProcAddress(module, name)) : nullptr;
+}
+
+const void* OtherModRoutine() { return OtherModExport("TakenOverRoutine"); }
+
+// The chaining mod's detour: inc dword [counter], then the copied jump.
+struct Detour {
+    uint8_t code[16];
+    volatile long runs;
+};
+Detour* detour;
 }  // namespace
+
+long OtherModRuns() {
+    const void* runs = OtherModExport("takenOverRuns");
+    return runs ? *static_cast<const volatile long*>(runs) : -1;
+}
+
+bool ChainThroughSite(uint32_t site) {
+    uint8_t* at = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(site));
+    if (at[0] != 0xE9) return false;
+    if (!detour)
+        detour = static_cast<Detour*>(VirtualAlloc(nullptr, sizeof(Detour), MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE));
+    int32_t displacement;
+    memcpy(&displacement, at + 1, 4);
+    detour->runs = 0;
+    detour->code[0] = 0xFF;
+    detour->code[1] = 0x05;
+    const uint32_t counter = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&detour->runs));
+    memcpy(detour->code + 2, &counter, 4);
+    WriteJump(detour->code + 6, at + 5 + displacement);
+    WriteJump(at, detour->code);
+    FlushInstructionCache(GetCurrentProcess(), nullptr, 0);
+    return true;
+}
+
+long ChainedRuns() { return detour ? detour->runs : 0; }
 
 bool PlaceOtherModPatch(uint32_t site, OtherModPatch form) {
     const void* routine = OtherModRoutine();
@@ -209,6 +248,10 @@ bool PlaceOtherModPatch(uint32_t site, OtherModPatch form) {
     uint8_t* at = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(site));
     switch (form) {
         case OtherModPatch::Jump: WriteJump(at, routine); break;
+        case OtherModPatch::PadCall:
+            WriteJump(at, routine);
+            at[0] = 0xE8;
+            break;
         case OtherModPatch::Call:
             WriteJump(at, routine);
             at[0] = 0xE8;

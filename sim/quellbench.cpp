@@ -40,6 +40,9 @@ constexpr int kTextureRepeats = 30;
 constexpr DWORD kRepeatGapMs = 3;  // spreads the repeats over moments of a shared machine
 constexpr int kSaveRepeats = 5;
 constexpr uint32_t kSaveBytes = 8 * 1024 * 1024;
+constexpr int kProgressEntries = 30000;
+constexpr int kManyEntriesRepeats = 3;
+constexpr size_t kSmallSaveBytes = 5000;
 constexpr uint32_t kTickForcingMs = 1000;  // more than any TickMs: that frame ticks
 constexpr uint32_t kTickFrameMs = 200;     // more than the shipped TickMs of 150
 constexpr uint32_t kReloadMs = 2000;
@@ -381,6 +384,49 @@ SaveFigures MeasureTheSaveHook() {
     return figures;
 }
 
+// The progress file years of play leave: one entry per save ever made.
+std::string ProgressOfManySaves(int entries) {
+    std::string text;
+    char entry[192];
+    for (int i = 0; i < entries; ++i) {
+        const unsigned kills = static_cast<unsigned>(i % 400);
+        snprintf(entry, sizeof entry, "[S%08X%08X-%u]\r\nStateV2=%u,%u,100,0,0,7,0,0,0,0,%u,%u,0,0,0,0,0,0,0,0\r\n",
+                 0x9E3779B9u * static_cast<unsigned>(i), 0x85EBCA6Bu ^ static_cast<unsigned>(i), 5000u + i % 900,
+                 kills, kills - kills % 25, kills / 3, kills / 3 - kills / 3 % 25);
+        text += entry;
+    }
+    return text;
+}
+
+struct ManyEntriesFigures {
+    double hookUs;
+    size_t progressBytes;
+    bool saved;
+};
+
+// A small save beside a progress file of kProgressEntries entries, written
+// afresh before each repeat: the hook's own time is then the progress file's.
+ManyEntriesFigures MeasureASaveBesideManyEntries() {
+    sim::SetSaveMinimumBytes(kSmallSaveBytes);
+    const std::string progress = ProgressOfManySaves(kProgressEntries);
+    const std::wstring path = SideFile(L"\\Quellbrand-saves.ini");
+    std::vector<double> hook;
+    ManyEntriesFigures figures = {0, progress.size(), true};
+    for (int r = 0; r < kManyEntriesRepeats; ++r) {
+        if (!WriteWhole(path, progress)) Fail("cannot write the progress file");
+        sim::AdvanceClock(1000);  // another save, another entry
+        const size_t lines = LogLines().size();
+        const int64_t start = Ticks();
+        const sim::SaveCall save = sim::SaveGame(2);
+        hook.push_back(Us(Ticks() - start - sim::LastSaveRoutineTicks()));
+        const std::vector<std::string> log = LogLines();
+        figures.saved = figures.saved && (save.call.eax & 0xFF) == 1 && log.size() == lines + 1 &&
+                        log.back().compare(0, 5, "SAVED") == 0 && ReadWhole(path).size() > progress.size();
+    }
+    figures.hookUs = SpreadOf(hook).best;
+    return figures;
+}
+
 // ------------------------------------------------------------ the report
 void PrintCalls() {
     printf("Win32 calls per frame, counted through the module's import pointers\n");
@@ -464,6 +510,17 @@ void PrintSave(const SaveFigures& save) {
            save.saved ? "" : "\n  WARNING: a save was not fingerprinted (no SAVED line).");
 }
 
+void PrintManyEntries(const ManyEntriesFigures& many) {
+    printf("\nA save of %u bytes beside a progress file of %d entries (%.2f MB; best of %d)\n",
+           static_cast<unsigned>(kSmallSaveBytes), kProgressEntries, many.progressBytes / 1e6, kManyEntriesRepeats);
+    printf("  the hook's own time (the save less the host's routine)  %9.2f ms\n", many.hookUs / 1000.0);
+    printf("  Read: the progress file is written afresh before each save, and each save adds its entry at\n"
+           "  the end. The save copies the file beside it, looks up the entry's old value in the copy,\n"
+           "  writes the entry there, reads it back and replaces the file with the copy; under Wine each of\n"
+           "  the three INI calls reads the whole file.%s\n",
+           many.saved ? "" : "\n  WARNING: a save did not store its entry (no SAVED line or no longer file).");
+}
+
 }  // namespace
 
 extern "C" __declspec(dllexport) int HostMain(int argc, wchar_t** argv) {
@@ -490,6 +547,7 @@ extern "C" __declspec(dllexport) int HostMain(int argc, wchar_t** argv) {
     MeasureNoticeFrames();
     MeasureOneOffFrames();
     const SaveFigures save = MeasureTheSaveHook();
+    const ManyEntriesFigures many = MeasureASaveBesideManyEntries();
     FreeLibrary(plugin);
 
     printf("World: a pool of %d slots; the player, %d members of the Leone family, broken (%u kills), 6 to 100 m\n"
@@ -501,6 +559,7 @@ extern "C" __declspec(dllexport) int HostMain(int argc, wchar_t** argv) {
     PrintFrameTimes();
     PrintOneOffs();
     PrintSave(save);
+    PrintManyEntries(many);
     fflush(stdout);
     return 0;
 }

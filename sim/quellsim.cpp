@@ -84,7 +84,7 @@ void Attach() {
 
 void Detach() {
     if (!plugin) ScriptError("the plugin is not attached");
-    FreeLibrary(plugin);
+    FreeLastReference(plugin);
     plugin = nullptr;
     Trace("detached; sites %s", SitesState());
 }
@@ -115,13 +115,14 @@ void SetBuild(const std::string& name) {
 
 // Another mod that took over the routine at a site: other-mod SITE FORM.
 void PatchByOtherMod(const std::vector<std::string>& words) {
-    if (words.size() != 3) ScriptError("other-mod SITE jmp|call|short-jmp|indirect-jmp");
+    if (words.size() != 3) ScriptError("other-mod SITE jmp|call|short-jmp|indirect-jmp|pad-call");
     const std::string& form = words[2];
     OtherModPatch patch;
     if (form == "jmp") patch = OtherModPatch::Jump;
     else if (form == "call") patch = OtherModPatch::Call;
     else if (form == "short-jmp") patch = OtherModPatch::ShortJump;
     else if (form == "indirect-jmp") patch = OtherModPatch::IndirectJump;
+    else if (form == "pad-call") patch = OtherModPatch::PadCall;
     else ScriptError("other-mod: unknown form '" + form + "'");
     const uint32_t site = static_cast<uint32_t>(ParseInt(words[1]));
     if (site < 0x420005 || site > 0x981FF0) ScriptError("other-mod: the site lies outside the game's window");

@@ -103,14 +103,44 @@ enum class OtherModPatch {
     Call,          // E8 rel32, then a return
     ShortJump,     // EB rel8 back to an E9 rel32 in the 5 bytes before the site, as hot-patching writes
     IndirectJump,  // FF 25 and the address of a pointer to the routine
+    PadCall,       // E8 rel32 alone, the rest of the routine kept: a controller mod's call at the world update
 };
 bool PlaceOtherModPatch(uint32_t site, OtherModPatch form);
 constexpr char kOtherModFile[] = "widescreen.asi";
+// How often the game ran widescreen.asi's routine.
+long OtherModRuns();
+// Another mod hooking `site` over the jump it holds, as hooking libraries do:
+// the site jumps to its detour, which counts and then runs the site's jump,
+// copied (and relocated) into memory of its own. False when the site holds no
+// rel32 jump.
+bool ChainThroughSite(uint32_t site);
+long ChainedRuns();  // how often the detour ran
+
+// FreeLibrary of a module's last reference, as Windows' loader does it: a pin
+// of that module requested from its DLL_PROCESS_DETACH is refused.
+void FreeLastReference(void* module);
 
 // The game's code (0x420000..0x982000) refuses protection changes after
 // `allowedChanges` more of them, from any module, as when another program
 // holds the executable's pages; a negative value lifts the lock.
 void LockHostCode(int allowedChanges);
+
+// A kernel32 function taken over for the whole process: its first instruction
+// becomes a jump to `replacement`, so every module reaches the replacement,
+// from its own start-up on. RestoreEntry puts the original bytes back.
+constexpr int kEntryBytes = 5;
+struct EntryRedirect {
+    uint8_t* entry;  // null while not redirected
+    uint8_t original[kEntryBytes];
+};
+void RedirectEntry(EntryRedirect& redirect, const char* name, const void* replacement);
+void RestoreEntry(EntryRedirect& redirect);
+
+// The language of Windows' user interface and of the user locale, as language
+// identifiers (0x0409 English, 0x0419 Russian, 0x0422 Ukrainian...). A new
+// world is an English Windows with English regional formats.
+constexpr uint16_t kEnglishUs = 0x0409, kRussian = 0x0419, kUkrainian = 0x0422, kBelarusian = 0x0423;
+void SetWindowsLanguage(uint16_t language, uint16_t locale);
 
 // ------------------------------------------------------------ calling the host's routines
 // Calls code at `address` as the game would: the given ECX/EDX and stack

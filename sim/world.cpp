@@ -61,6 +61,7 @@ void ResetWorld(int slotCount) {
     SetMission(false);
     SetScreen(800, 600);
     SetLanguage(0);
+    SetWindowsLanguage(kEnglishUs, kEnglishUs);
     for (int gate = 0; gate < 3; ++gate) SetOverlayGate(gate, 0);
 
     routines = RoutineLog{};

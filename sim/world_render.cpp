@@ -377,14 +377,24 @@ void SetFault(const std::vector<std::string>& words) {
     else ScriptError("renderfault: unknown failure '" + what + "'");
 }
 
-// The game's menu languages by their word; "ru" is 1 as well, a word that is
-// not English, which the plugin shows in Russian unless its settings say otherwise.
+// The game's menu languages by their word; "ru" is 1 as well: a Russian
+// translation takes the slot of one of the game's other languages.
 uint32_t LanguageWord(const std::string& word) {
     const char* const names[] = {"en", "fr", "de", "it", "es"};
     for (uint32_t i = 0; i < 5; ++i)
         if (word == names[i]) return i;
     if (word == "ru") return 1;
     return static_cast<uint32_t>(ParseInt(word));
+}
+
+// Windows' languages by their tag, or a language identifier such as 0x0419.
+uint16_t WindowsLanguage(const std::string& tag) {
+    static const std::pair<const char*, uint16_t> kTags[] = {
+        {"en", kEnglishUs}, {"ru", kRussian}, {"uk", kUkrainian}, {"be", kBelarusian},
+        {"fr", 0x040C},     {"de", 0x0407}, {"it", 0x0410},     {"es", 0x0C0A}};
+    for (const auto& known : kTags)
+        if (tag == known.first) return known.second;
+    return static_cast<uint16_t>(ParseInt(tag));
 }
 
 }  // namespace
@@ -396,6 +406,9 @@ bool RunRenderCommand(const std::vector<std::string>& words) {
         SetScreen(size(1), size(2), size(3), size(4));
     } else if (verb == "language" && words.size() == 2) {
         SetLanguage(LanguageWord(words[1]));
+    } else if (verb == "windows" && (words.size() == 2 || words.size() == 3)) {
+        const uint16_t language = WindowsLanguage(words[1]);
+        SetWindowsLanguage(language, words.size() == 3 ? WindowsLanguage(words[2]) : language);
     } else if (verb == "gate" && words.size() == 3) {
         const long gate = ParseInt(words[1]);
         if (gate < 0 || gate > 2) ScriptError("gate 0..2 VALUE");

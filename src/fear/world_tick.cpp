@@ -6,6 +6,7 @@
 #include "fear/ped_fear.h"
 #include "fear/progress_notices.h"
 #include "host/handler_entries.h"
+#include "host/hook_engine.h"
 #include "host/log.h"
 #include "host/text_print.h"
 #include "settings/settings.h"
@@ -93,6 +94,7 @@ uint32_t JudgeGangs(BrokenTable& broken) {
 // host's ECX and EDX).
 extern "C" void FearTick() {
     if (!fearState.active) return;
+    WatchHookSites();  // also when another mod took the frame drawing over
     HostPed* player = FindPlayerPed();
     const HostPoolHeader* pool = UsablePedPool();
     if (!pool || !player) return;

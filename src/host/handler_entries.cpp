@@ -1,6 +1,6 @@
 // Assembly entry stubs for the hooks whose handlers must control registers or
 // leave through the trampoline with the caller's stack. Each stub addresses
-// its trampoline as hookSites[id].trampoline (24-byte entries, field at +16).
+// its trampoline as hookSites[id].trampoline.
 #include "host/handler_entries.h"
 
 #include "host/hook_engine.h"
@@ -9,7 +9,10 @@
 extern "C" void* const markPlayerDamageAddress;
 void* const markPlayerDamageAddress = reinterpret_cast<void*>(&MarkPlayerDamage);
 
-#define QB_TRAMPOLINE(id) "dword ptr [_hookSites + " #id " * 24 + 16]"
+#define QB_STRINGIFY(x) #x
+#define QB_STRING(x) QB_STRINGIFY(x)
+#define QB_TRAMPOLINE(id) \
+    "dword ptr [_hookSites + " #id " * " QB_STRING(QB_HOOK_SITE_BYTES) " + " QB_STRING(QB_HOOK_TRAMPOLINE_OFFSET) "]"
 
 asm(R"(
     .intel_syntax noprefix

@@ -9,6 +9,7 @@
 #include "host/log.h"
 #include "host/refusal_lines.h"
 #include "host/text_print.h"
+#include "overlay/notice_queue.h"
 #include "overlay/notice_render.h"
 #include "settings/settings.h"
 
@@ -66,6 +67,7 @@ void AttachModule(HMODULE module) {
     if (!ModuleStem(module, stem)) return;
     BuildSidePaths(stem);
     LoadSettingsAndNoteFile();
+    NoteWindowsLanguage();
     fearState.lastReloadTime = GetTickCount();
     if (!IsSupportedHost()) {
         LogRefusedHost();
@@ -78,12 +80,10 @@ void AttachModule(HMODULE module) {
 }
 
 // At process exit (reserved != nullptr) the game is ending: nothing is undone.
-// A notice's raster outlives an inert module too: other plugins draw through it.
+// A notice's raster is the host's: it would outlive the module otherwise.
 void DetachModule(LPVOID reserved) {
-    if (reserved != nullptr) return;
-    if (fearState.active) {
-        fearState.active = false;
-        RemoveHooks();
-    }
+    if (reserved != nullptr || !fearState.active) return;
+    fearState.active = false;
+    RemoveHooks();
     ReleaseNoticeTextures();
 }

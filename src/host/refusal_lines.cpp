@@ -155,17 +155,40 @@ void LogRefusedHost() {
     LogLine(line);
 }
 
-void LogSiteConflict(uint32_t site) {
-    const HMODULE module = PatchingModule(site);
-    if (!module) return;
+// The file name of `module`, as the log can hold it; false when it has none.
+bool ModuleFileName(HMODULE module, char (&text)[kPathChars]) {
     wchar_t path[kPathChars] = {};
-    if (GetModuleFileNameW(module, path, kPathChars - 1) == 0) return;
+    if (!module || GetModuleFileNameW(module, path, kPathChars - 1) == 0) return false;
     const wchar_t* name = path;
     for (const wchar_t* c = path; *c; ++c)
         if (*c == L'\\' || *c == L'/') name = c + 1;
-    char nameText[kPathChars] = {};
-    ToLogText(name, nameText, sizeof nameText);
+    ToLogText(name, text, sizeof text);
+    return true;
+}
+
+void LogSiteConflict(uint32_t site) {
+    char name[kPathChars] = {};
+    if (!ModuleFileName(PatchingModule(site), name)) return;
     char line[kLineChars] = {};
-    PrintText(line, sizeof line, "CONFLICT: %08lX is patched by %s", static_cast<unsigned long>(site), nameText);
+    PrintText(line, sizeof line, "CONFLICT: %08lX is patched by %s", static_cast<unsigned long>(site), name);
+    LogLine(line);
+}
+
+void LogChainedSite(uint32_t site, uintptr_t target) {
+    char name[kPathChars] = {};
+    if (!ModuleFileName(ModuleAt(target), name))
+        PrintText(name, sizeof name, "code at %08lX", static_cast<unsigned long>(target));
+    char line[kLineChars] = {};
+    PrintText(line, sizeof line, "CHAINED: %08lX calls into %s", static_cast<unsigned long>(site), name);
+    LogLine(line);
+}
+
+void LogSiteTakenOver(uint32_t site, const char* loss) {
+    char name[kPathChars] = {};
+    char by[kPathChars + 4] = {};
+    if (ModuleFileName(PatchingModule(site), name)) PrintText(by, sizeof by, " by %s", name);
+    char line[kLineChars + kPathChars] = {};
+    PrintText(line, sizeof line, "CONFLICT: %08lX was taken over%s after start; %s.", static_cast<unsigned long>(site),
+              by, loss);
     LogLine(line);
 }

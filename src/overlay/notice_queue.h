@@ -37,10 +37,25 @@ extern NoticeSlot lineSlot;
 
 // The languages the notices are written in.
 enum class NoticeLanguage : uint32_t { English, Russian, French, German, Italian, Spanish };
+constexpr uint32_t kNoticeGangs = 4;
 
-// The language flag of the exported Draw, which is also the game's language
-// word: 0 English, every other value Russian.
+// The language flag of the exported Draw: 0 English, every other value Russian.
 NoticeLanguage LanguageOfFlag(int language);
+
+// The language for the game's language word: 0 English; 1 to 4 the game's
+// French, German, Italian and Spanish editions, unless Windows is set up for
+// Russian, Ukrainian or Belarusian, as Russian translations of the game are
+// played (they take one of those words); any other word Russian.
+NoticeLanguage LanguageOfGameWord(uint32_t word, bool russianWindows);
+
+// Whether the user's UI language or locale is Russian, Ukrainian or
+// Belarusian; noted once at attach, so that no frame pays for asking.
+extern bool russianWindows;
+void NoteWindowsLanguage();
+
+// The gang's name in the language, as the notices use it; null for an unknown
+// gang or language.
+const wchar_t* NoticeGangName(NoticeLanguage language, uint32_t gang);
 
 // The slot's text in the given language; empty for an unknown kind.
 void ComposeNoticeText(const NoticeSlot& slot, NoticeLanguage language, wchar_t (&text)[kNoticeTextUnits]);

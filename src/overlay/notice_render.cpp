@@ -4,8 +4,6 @@
 
 #include <cwchar>
 
-#include "host/module_entry.h"
-
 NoticeTexture bannerTexture;
 NoticeTexture lineTexture;
 const NoticeStyle kBannerStyle = {-43, 0.41f, 0xFFEFBD72, 0xD0000000};
@@ -269,25 +267,3 @@ void DrawNotices(uint32_t now, NoticeLanguage language, int screenWidth, int scr
     DrawSlot(bannerSlot, bannerTexture, now, language, screenWidth, screenHeight, kBannerStyle);
     DrawSlot(lineSlot, lineTexture, now, language, screenWidth, screenHeight, kLineStyle);
 }
-
-namespace {
-
-// Asked on the first draw, with no guard: every draw comes on the game's main thread.
-enum class HostCheck : uint8_t { kNotYet, kSupported, kRefused };
-HostCheck hostCheck = HostCheck::kNotYet;
-
-}  // namespace
-
-namespace NoticeOverlay {
-
-// Other plugins pass the flag they always did: 0 English, otherwise Russian.
-// They may call this from their own drawing hooks, also in a game the plugin
-// refused: the host routines it calls exist only in the supported build, so
-// elsewhere it draws nothing.
-void Draw(unsigned int now, int language, int screenWidth, int screenHeight) {
-    if (hostCheck == HostCheck::kNotYet) hostCheck = IsSupportedHost() ? HostCheck::kSupported : HostCheck::kRefused;
-    if (hostCheck != HostCheck::kSupported) return;
-    DrawNotices(now, LanguageOfFlag(language), screenWidth, screenHeight);
-}
-
-}  // namespace NoticeOverlay

@@ -44,8 +44,9 @@ constexpr int32_t kMaxWrapWidth = 1000;
 void DrawSlot(NoticeSlot& slot, NoticeTexture& texture, uint32_t now, NoticeLanguage language, int screenWidth,
               int screenHeight, const NoticeStyle& style);
 
-// What the exported NoticeOverlay::Draw does, in any of the notice languages:
-// the banner slot, then the line slot; nothing on a screen below 160 x 120.
+// Both slots, in any of the notice languages, for the render hook and the
+// exported NoticeOverlay::Draw: the banner slot, then the line slot; nothing
+// on a screen below 160 x 120.
 void DrawNotices(uint32_t now, NoticeLanguage language, int screenWidth, int screenHeight);
 
 // Gives both slots' rasters back to the host: the game would keep them past an unload.

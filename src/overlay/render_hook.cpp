@@ -13,8 +13,7 @@ bool OverlayHidden() {
     return false;
 }
 
-// The Language setting; auto keeps to the game's word (0 English, otherwise
-// Russian), as Russian translations of the game take a non-English slot.
+// The Language setting; auto follows the game's language word.
 NoticeLanguage ChosenLanguage() {
     switch (settings.Language) {
         case LanguageChoice::English: return NoticeLanguage::English;
@@ -25,7 +24,13 @@ NoticeLanguage ChosenLanguage() {
         case LanguageChoice::Spanish: return NoticeLanguage::Spanish;
         case LanguageChoice::Auto: break;
     }
-    return LanguageOfFlag(static_cast<int>(host::LanguageWord()));
+    return LanguageOfGameWord(host::LanguageWord(), russianWindows);
+}
+
+// Switching notices off clears the queue; the draw then releases the textures.
+void DrawNoticesUnlessSwitchedOff(uint32_t now, NoticeLanguage language, int screenWidth, int screenHeight) {
+    if (!settings.Enabled || !settings.EnableNotifications) NoticeOverlay::Reset();
+    DrawNotices(now, language, screenWidth, screenHeight);
 }
 
 }  // namespace
@@ -34,8 +39,21 @@ NoticeLanguage ChosenLanguage() {
 void __cdecl RenderHook() {
     Trampoline<host::RenderFrameFn>(kHookRenderFrame)();
     if (!fearState.active) return;
+    WatchHookSites();
     if (OverlayHidden()) return;
-    // Switching notices off clears the queue; the draw then releases the textures.
-    if (!settings.Enabled || !settings.EnableNotifications) NoticeOverlay::Reset();
-    DrawNotices(host::GameClock(), ChosenLanguage(), host::ScreenWidth(), host::ScreenHeight());
+    DrawNoticesUnlessSwitchedOff(host::GameClock(), ChosenLanguage(), host::ScreenWidth(), host::ScreenHeight());
 }
+
+namespace NoticeOverlay {
+
+// Another plugin's call draws what the plugin's own frame would, in the
+// language of the flag it passes (0 English, otherwise Russian): nothing
+// while the plugin is off, which it is in any game it refused (the host
+// routines the drawing calls may not be there), and nothing but the release
+// of the textures while the settings switch notices off.
+void Draw(unsigned int now, int language, int screenWidth, int screenHeight) {
+    if (!fearState.active) return;
+    DrawNoticesUnlessSwitchedOff(now, LanguageOfFlag(language), screenWidth, screenHeight);
+}
+
+}  // namespace NoticeOverlay

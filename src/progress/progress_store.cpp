@@ -13,6 +13,7 @@
 #include "host/log.h"
 #include "host/module_entry.h"
 #include "host/text_print.h"
+#include "progress/progress_file.h"
 #include "progress/save_fingerprint.h"
 #include "settings/settings.h"
 
@@ -96,7 +97,7 @@ void RestoreProgress(const wchar_t* section) {
 bool WriteProgress(const wchar_t* section) {
     wchar_t text[kStateChars];
     FormatStateV2(text);
-    return WritePrivateProfileStringW(section, kStateKey, text, progressPath);
+    return WriteProgressEntry(section, kStateKey, text);
 }
 
 }  // namespace

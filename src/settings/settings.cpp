@@ -130,61 +130,6 @@ void ReportInt(const wchar_t* key, const IntReading& reading, uint32_t used) {
     ReportSetting(key, reading.value, problem, WholeText(static_cast<long>(used)).text);
 }
 
-// The runtime's float conversion takes its decimal separator from the
-// process-wide locale, which any other module of the game may change; the
-// settings file always writes a decimal point, so it is read by hand.
-struct DecimalDigits {
-    uint64_t mantissa;  // the first kMaxDigits significant digits
-    int exponent;       // value = mantissa x 10^exponent (digits beyond are dropped)
-    int count;          // digits read, significant or not
-    int kept;           // significant digits in the mantissa
-};
-
-constexpr int kMaxDigits = 19;             // what a 64-bit mantissa holds
-constexpr int kExponentLimit = 100000;     // far beyond every float, without overflow
-
-bool IsBlank(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
-bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
-
-const wchar_t* ReadDigits(const wchar_t* p, bool afterPoint, DecimalDigits& d) {
-    for (; IsDigit(*p); ++p, ++d.count) {
-        const bool room = d.kept < kMaxDigits;
-        if (room) {
-            d.mantissa = d.mantissa * 10 + static_cast<uint64_t>(*p - L'0');
-            if (d.mantissa) ++d.kept;
-        }
-        if (room && afterPoint) --d.exponent;
-        if (!room && !afterPoint) ++d.exponent;
-    }
-    return p;
-}
-
-const wchar_t* ReadExponent(const wchar_t* p, int& exponent) {
-    if (*p != L'e' && *p != L'E') return p;
-    ++p;
-    bool negative = false;
-    if (*p == L'+' || *p == L'-') negative = *p++ == L'-';
-    if (!IsDigit(*p)) return nullptr;
-    int value = 0;
-    for (; IsDigit(*p); ++p) {
-        if (value < kExponentLimit) value = value * 10 + (*p - L'0');
-    }
-    exponent += negative ? -value : value;
-    return p;
-}
-
-// Every power of ten up to 1e22 is exact in double precision, so for the
-// values a player writes (up to 7 significant digits, small exponents) one
-// exact multiplication or division gives the correctly rounded result.
-double ScaleByPowerOfTen(double value, int exponent) {
-    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                         1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    constexpr int kLargest = 22;
-    for (; exponent > kLargest; exponent -= kLargest) value *= kPowers[kLargest];
-    for (; exponent < -kLargest; exponent += kLargest) value /= kPowers[kLargest];
-    return exponent >= 0 ? value * kPowers[exponent] : value / kPowers[-exponent];
-}
-
 struct FloatReading {
     SettingValue value;
     bool number;
@@ -294,22 +239,6 @@ LanguageChoice ReadLanguage() {
 }
 
 }  // namespace
-
-bool ParseDecimalFloat(const wchar_t* text, float* value) {
-    const wchar_t* p = text;
-    while (IsBlank(*p)) ++p;
-    bool negative = false;
-    if (*p == L'+' || *p == L'-') negative = *p++ == L'-';
-    DecimalDigits d = {};
-    p = ReadDigits(p, false, d);
-    if (*p == L'.') p = ReadDigits(p + 1, true, d);
-    if (d.count == 0) return false;
-    p = ReadExponent(p, d.exponent);
-    if (!p || *p != L'\0') return false;
-    const double magnitude = d.mantissa ? ScaleByPowerOfTen(static_cast<double>(d.mantissa), d.exponent) : 0.0;
-    *value = static_cast<float>(negative ? -magnitude : magnitude);
-    return true;
-}
 
 bool ReadBoolSetting(const wchar_t* key) {
     const SettingValue value = ReadValue(key);

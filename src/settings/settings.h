@@ -4,7 +4,7 @@
 #include <cstdint>
 
 // The notices' language as the player chose it. Auto follows the game's
-// language word: 0 English, any other value Russian.
+// language word (see LanguageOfGameWord).
 enum class LanguageChoice : uint8_t { Auto, English, Russian, French, German, Italian, Spanish };
 
 struct Settings {
@@ -44,6 +44,7 @@ bool ReadBoolSetting(const wchar_t* key);
 // A decimal number as the settings file holds it, read the same in every
 // locale: leading blanks, a sign, digits with an optional ".", an optional
 // exponent, and nothing after. False for anything else (a decimal comma,
-// trailing text, NaN, infinity, hexadecimal). Rounded to single precision;
-// too large a value gives infinity, which no range admits.
+// trailing text, NaN, infinity, hexadecimal). Rounded to the nearest float,
+// ties to the even one, however many digits it has; too large a value gives
+// infinity, which no range admits.
 bool ParseDecimalFloat(const wchar_t* text, float* value);

@@ -4,6 +4,8 @@
 // hidden and retired.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -177,3 +179,92 @@ TEST_F(OverlaySession, TwentyFifthKillPutsUpTheMilestoneLine) {
 }
 
 }  // namespace
+// What the player reads, in every grammatical number of every language, and
+// the language Language=auto picks from the game's word and from Windows' UI
+// language and user locale.
+TEST_F(OverlaySession, EveryLanguageGivesEachCountItsGrammaticalNumber) {
+    struct Windows {
+        uint16_t ui, locale;
+    };
+    const Windows en{sim::kEnglishUs, sim::kEnglishUs}, ru{sim::kRussian, sim::kRussian},
+        ukLocale{sim::kEnglishUs, sim::kUkrainian}, beUi{sim::kBelarusian, sim::kEnglishUs};
+    struct Case {
+        const char* setting;
+        Windows windows;
+        uint32_t word, gang, kind, count;
+        const char* text;  // a banner, then its follow-up line after " / "
+    };
+    const Case cases[] = {
+        {"ru", en, 0, 0, 0, 1, u8"Убит — 1 человек из Триады."},
+        {"ru", en, 0, 1, 0, 2, u8"Убито — 2 человека из семьи Леоне."},
+        {"ru", en, 0, 2, 0, 11, u8"Убито — 11 человек из Колумбийского картеля."},
+        {"ru", en, 0, 3, 0, 112, u8"Убито — 112 человек из банды Ярди."},
+        {"ru", en, 0, 0, 0, 25, u8"Убито — 25 человек из Триады."},
+        {"ru", en, 0, 1, 1, 21, u8"Убит — 21 боец семьи Леоне. Их влияние сокращается!"},
+        {"ru", en, 0, 2, 1, 3, u8"Убито — 3 бойца Колумбийского картеля. Их влияние сокращается!"},
+        {"ru", en, 0, 3, 1, 12, u8"Убито — 12 бойцов банды Ярди. Их влияние сокращается!"},
+        {"ru", en, 0, 0, 2, 101, u8"Убит — 101 боец Триады. Они теряют улицы!"},
+        {"ru", en, 0, 1, 2, 4, u8"Убито — 4 бойца семьи Леоне. Они теряют улицы!"},
+        {"ru", en, 0, 2, 2, 14, u8"Убито — 14 бойцов Колумбийского картеля. Они теряют улицы!"},
+        {"ru", en, 0, 3, 3, 22, u8"Убито — 22 бойца. Уцелевшие избегают тебя."},
+        {"ru", en, 0, 3, 3, 5, u8"Убито — 5 бойцов. Уцелевшие избегают тебя."},
+        {"ru", en, 0, 3, 3, 111, u8"Убито — 111 бойцов. Уцелевшие избегают тебя."},
+        {"ru", en, 0, 1, 4, 1, u8"Леоне на коленях! / Убит — 1 боец. Уцелевшие избегают тебя."},
+        {"fr", en, 0, 3, 0, 1, u8"Yardies\u00A0: 1 membre tué"},
+        {"fr", en, 0, 0, 1, 0, u8"Triades\u00A0: influence en baisse. 0 tué."},
+        {"fr", en, 0, 1, 2, 2, u8"Famille Leone\u00A0: en recul. 2 tués."},
+        {"fr", en, 0, 1, 4, 1, u8"Les Leone à genoux\u00A0! / 1 tué. Les survivants gardent leurs distances."},
+        {"de", en, 0, 3, 0, 1, u8"Yardies: 1 Mitglied getötet"},
+        {"de", en, 0, 0, 0, 21, u8"Triaden: 21 Mitglieder getötet"},
+        {"de", en, 0, 1, 4, 1,
+         u8"Die Leones in\u00A0die\u00A0Knie\u00A0gezwungen! / 1 getötet. Die Überlebenden halten Abstand."},
+        {"it", en, 0, 3, 0, 1, u8"Yardie: 1 membro ucciso"},
+        {"it", en, 0, 3, 1, 101, u8"Yardie: influenza in calo. 101 uccisi."},
+        {"it", en, 0, 1, 4, 1, u8"I Leone in ginocchio! / 1 ucciso. I superstiti mantengono le distanze."},
+        {"es", en, 0, 3, 0, 1, u8"Jamaicanos: 1 miembro abatido"},
+        {"es", en, 0, 3, 2, 0, u8"Jamaicanos: en retirada. 0 abatidos."},
+        {"es", en, 0, 2, 4, 1, u8"¡El Cártel de rodillas! / 1 abatido. Los supervivientes guardan las distancias."},
+        {"es", en, 0, 1, 4, 2, u8"¡Los Leone de rodillas! / 2 abatidos. Los supervivientes guardan las distancias."},
+        {"en", ru, 2, 0, 0, 1, u8"Triads members killed: 1"},
+        {"auto", en, 0, 1, 0, 1, u8"Leone family members killed: 1"},
+        {"auto", en, 1, 1, 0, 1, u8"Famille Leone\u00A0: 1 membre tué"},
+        {"auto", en, 2, 1, 0, 1, u8"Leone-Familie: 1 Mitglied getötet"},
+        {"auto", en, 3, 1, 0, 1, u8"Famiglia Leone: 1 membro ucciso"},
+        {"auto", en, 4, 1, 0, 1, u8"Familia Leone: 1 miembro abatido"},
+        {"auto", en, 7, 1, 0, 1, u8"Убит — 1 человек из семьи Леоне."},
+        {"auto", ru, 0, 1, 0, 1, u8"Leone family members killed: 1"},
+        {"auto", ru, 1, 1, 0, 1, u8"Убит — 1 человек из семьи Леоне."},
+        {"auto", ru, 2, 1, 0, 2, u8"Убито — 2 человека из семьи Леоне."},
+        {"auto", ru, 3, 1, 0, 1, u8"Убит — 1 человек из семьи Леоне."},
+        {"auto", ru, 4, 1, 0, 2, u8"Убито — 2 человека из семьи Леоне."},
+        {"auto", ru, 7, 1, 0, 1, u8"Убит — 1 человек из семьи Леоне."},
+        {"auto", ukLocale, 2, 1, 0, 1, u8"Убит — 1 человек из семьи Леоне."},
+        {"auto", beUi, 4, 1, 0, 1, u8"Убит — 1 человек из семьи Леоне."},
+    };
+    std::unique_ptr<PluginSession> session;
+    const Case* loaded = nullptr;
+    for (const Case& c : cases) {
+        if (!loaded || strcmp(c.setting, loaded->setting) != 0 || c.windows.ui != loaded->windows.ui ||
+            c.windows.locale != loaded->windows.locale) {
+            session.reset();  // Windows' languages are read when the module starts
+            sim::SetWindowsLanguage(c.windows.ui, c.windows.locale);
+            session.reset(new PluginSession(L"overlay-languages"));
+            session->WriteSettings(std::string("Language=") + c.setting + "\r\n");
+            ASSERT_TRUE(session->Load());
+            sim::TraceRenderedTexts(session->module);
+            loaded = &c;
+        }
+        sim::SetLanguage(c.word);
+        Export<ResetFn>(*session, "_ZN13NoticeOverlay5ResetEv")();
+        Frame();  // releases the textures, so that every notice is rendered anew
+        sim::trace.clear();
+        Show(*session, c.gang, c.count, c.kind);
+        Frame();
+        std::string texts;
+        for (const std::string& line : sim::trace)
+            if (line.compare(0, 6, "text \"") == 0)
+                texts += (texts.empty() ? "" : " / ") + line.substr(6, line.size() - 7);
+        EXPECT_EQ(texts, c.text) << c.setting << " word " << c.word << " gang " << c.gang << " kind " << c.kind
+                                 << " count " << c.count;
+    }
+}

@@ -145,4 +145,14 @@ TEST_F(SaveSessionE2e, HandEditedCountsAndAGarbledProgressFileAreSurvived) {
     Kill(kTriads, 3);
     EXPECT_EQ(Save(4), "3,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0");
     EXPECT_EQ(Load(4), "LOADED Triads=3 Leone=0 Cartel=0 Yardies=0");
+
+    // The copy a crash left before it replaced the file is never loaded and
+    // does not stand in the way of the next save.
+    const std::wstring leftOver = session->ProgressPath() + L".new";
+    testfiles::WriteFile(leftOver, "[" + testfiles::Narrow(Key(4)) + "]\r\nStateV2=90,75,20,40,60" +
+                                       std::string(kZeros).substr(9) + "\r\n");
+    EXPECT_EQ(Load(4), "LOADED Triads=3 Leone=0 Cartel=0 Yardies=0");
+    Kill(kTriads, 1);
+    EXPECT_EQ(Save(5), "4,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0");
+    EXPECT_FALSE(testfiles::Exists(leftOver));
 }

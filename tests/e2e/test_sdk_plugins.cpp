@@ -57,6 +57,8 @@ size_t RectanglesDrawnSinceReset() {
 }
 
 void __cdecl NotQuellbrandsShow(unsigned int, unsigned int, NoticeOverlay::Kind, unsigned int) {}
+void __cdecl NotQuellbrandsReset() {}
+void __cdecl NotQuellbrandsDraw(unsigned int, int, int, int) {}
 
 // One turn of the game's main loop: the thread's window messages are
 // dispatched (the example's timer ticks there), then a frame of 50 ms is
@@ -184,12 +186,14 @@ TEST_F(SdkPlugins, MsvcAndGccBuildsResolveTheSameFunctions) {
         reinterpret_cast<ResolveFn>(reinterpret_cast<void*>(GetProcAddress(msvcPlugin.module, "ResolveThroughHeader")));
     ASSERT_NE(nullptr, resolveMsvc);
 
-    QuellbrandNotices::Api msvc = {}, gcc = {};
-    msvc.Show = gcc.Show = &NotQuellbrandsShow;  // a failed lookup leaves nothing behind
+    // A failed lookup leaves nothing behind of what the three pointers held.
+    const QuellbrandNotices::Api held = {&NotQuellbrandsShow, &NotQuellbrandsReset, &NotQuellbrandsDraw};
+    QuellbrandNotices::Api msvc = held, gcc = held, gccElsewhere = held;
     EXPECT_EQ(0, resolveMsvc(&msvc));
     EXPECT_FALSE(QuellbrandNotices::Resolve(gcc));
-    EXPECT_FALSE(QuellbrandNotices::Resolve(gcc, L"msvc_resolver.dll")) << "loaded, but no notices there";
-    EXPECT_TRUE(!msvc.Show && !msvc.Reset && !msvc.Draw && !gcc.Show && !gcc.Reset && !gcc.Draw);
+    EXPECT_FALSE(QuellbrandNotices::Resolve(gccElsewhere, L"msvc_resolver.dll")) << "loaded, but no notices there";
+    for (const QuellbrandNotices::Api& api : {msvc, gcc, gccElsewhere})
+        EXPECT_TRUE(!api.Show && !api.Reset && !api.Draw);
 
     LoadQuellbrand(game);
     ASSERT_EQ(1, resolveMsvc(&msvc));
@@ -203,6 +207,12 @@ TEST_F(SdkPlugins, MsvcAndGccBuildsResolveTheSameFunctions) {
     msvc.Show(2, 125, NoticeOverlay::MembersKilled, sim::Clock());
     EXPECT_EQ(2u, GameLoopTurn()) << "the shadow and the text";
     EXPECT_EQ(1u, TimesTraced("text \"Colombian Cartel members killed: 125\""));
+    // Drawn by the plugin itself, in the language of its flag: any but 0 is Russian.
+    for (int flag : {2, -1}) {
+        gcc.Draw(sim::Clock(), flag, 800, 600);
+        GameLoopTurn();  // Quellbrand's own frame: English again
+    }
+    EXPECT_EQ(2u, TimesTraced("text \"Убито \u2014 125 человек из Колумбийского картеля.\""));
     msvc.Reset();
     EXPECT_EQ(0u, GameLoopTurn());
 }

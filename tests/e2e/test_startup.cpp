@@ -2,6 +2,8 @@
 // loads it: start-up, frames through the hooked routines, unload.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "sim.h"
 #include "support/plugin_session.h"
 #include "support/test_files.h"
@@ -60,14 +62,30 @@ TEST_F(Startup, LoadsPatchesRunsFramesAndRestoresOnUnload) {
     for (const std::string& line : lines) EXPECT_EQ(std::string::npos, line.find("<no CRLF>")) << line;
 }
 
+// Another plugin putting up a notice and drawing the overlay itself, as
+// QuellbrandNotices.h allows: true when no raster was made and nothing drawn.
+bool AnotherPluginsNoticeStaysUnseen(const PluginSession& session) {
+    using ShowFn = void (*)(unsigned, unsigned, uint32_t, unsigned);
+    using DrawFn = void (*)(unsigned, int, int, int);
+    reinterpret_cast<ShowFn>(session.Export("_ZN13NoticeOverlay4ShowEjjNS_4KindEj"))(0, 25, 0, 1000);
+    reinterpret_cast<DrawFn>(session.Export("_ZN13NoticeOverlay4DrawEjiii"))(1100, 0, 800, 600);
+    return sim::LiveRasters() == 0 && sim::DrawsOfFrame(sim::renderLog.frame).empty();
+}
+
+// 1.9999999403953552 lies just beyond the midpoint between 2 and the float
+// below it: it reads as that float, below the range.
 TEST_F(Startup, ReadsItsSettingsFileFromItsOwnFolder) {
-    PluginSession session(L"startup-ini");
-    session.WriteSettings("Enabled=0\r\n");
-    ASSERT_TRUE(session.Load());
-    EXPECT_EQ(std::vector<std::string>{kReady}, session.LogLines());
-    EXPECT_EQ(8, PatchedSiteCount());  // hooks go in whatever the settings say
-    session.Unload();
-    EXPECT_TRUE(sim::SitesPristine());
+    for (const char* notificationsOff : {"Enabled=0", "EnableNotifications=0"}) {
+        PluginSession session(L"startup-ini");
+        session.WriteSettings(std::string(notificationsOff) + "\r\nFearRadius=1.9999999403953552\r\n");
+        ASSERT_TRUE(session.Load());
+        EXPECT_EQ((std::vector<std::string>{"SETTING FearRadius=\"1.9999999403953552\" out of range; 20 used", kReady}),
+                  session.LogLines());
+        EXPECT_EQ(8, PatchedSiteCount());  // hooks go in whatever the settings say
+        EXPECT_TRUE(AnotherPluginsNoticeStaysUnseen(session)) << notificationsOff;
+        session.Unload();
+        EXPECT_TRUE(sim::SitesPristine());
+    }
 }
 
 // Other builds of the game, an unknown program and a 1.0 executable with
@@ -77,6 +95,7 @@ TEST_F(Startup, AnotherBuildOfTheGameIsRefusedNamedAndLeftAlone) {
         sim::HostBuild build;
         uint32_t timeDateStamp;  // 0: the build's own
         std::string host;
+        uint32_t alsoEntryPoint;  // another build's entry point that holds the entry-point word too
     };
     const Case cases[] = {
         {sim::HostBuild::V11, 0, "HOST: GTA III 1.1 found; this plugin needs 1.0."},
@@ -86,21 +105,19 @@ TEST_F(Startup, AnotherBuildOfTheGameIsRefusedNamedAndLeftAlone) {
         {sim::HostBuild::V10, 0x3CCECE15,
          "HOST: modified GTA III 1.0 found (TimeDateStamp 3CCECE15, SizeOfImage 00582000); this plugin needs the "
          "unmodified 1.0."},
+        {sim::HostBuild::V11, 0,
+         "HOST: unknown program found (TimeDateStamp 3D0A7E52, SizeOfImage 00587000); this plugin needs GTA III 1.0.",
+         sim::addr::EntryPoint10},
     };
-    using ShowFn = void (*)(unsigned, unsigned, uint32_t, unsigned);
-    using DrawFn = void (*)(unsigned, int, int, int);
     for (const Case& c : cases) {
         sim::SetHostBuild(c.build);
         if (c.timeDateStamp) sim::SetHeaderTimeDateStamp(c.timeDateStamp);
+        if (c.alsoEntryPoint) sim::Mem<uint32_t>(c.alsoEntryPoint) = sim::addr::EntryPointWord;
         PluginSession session(L"startup-build");
         ASSERT_TRUE(session.Load());
         EXPECT_EQ((std::vector<std::string>{c.host, kDisabled}), session.LogLines());
         EXPECT_TRUE(sim::SitesPristine());
-        // Another plugin drawing notices itself: not in a build whose routines differ.
-        reinterpret_cast<ShowFn>(session.Export("_ZN13NoticeOverlay4ShowEjjNS_4KindEj"))(0, 25, 0, 1000);
-        reinterpret_cast<DrawFn>(session.Export("_ZN13NoticeOverlay4DrawEjiii"))(1100, 0, 800, 600);
-        EXPECT_EQ(0, sim::LiveRasters());
-        EXPECT_TRUE(sim::DrawsOfFrame(sim::renderLog.frame).empty());
+        EXPECT_TRUE(AnotherPluginsNoticeStaysUnseen(session));  // not in a build whose routines differ
         sim::routines = sim::RoutineLog{};
         sim::RunFrame();
         EXPECT_EQ(1, sim::routines.runs[0]);
@@ -132,6 +149,7 @@ TEST_F(Startup, ASiteTakenOverByAnotherModNamesThatMod) {
                                             std::string("CONFLICT: ") + c.address + " is patched by widescreen.asi",
                                             kDisabled}),
                   session.LogLines());
+        EXPECT_TRUE(AnotherPluginsNoticeStaysUnseen(session)) << c.address;  // the plugin is off
     }
     sim::InstallHost();
 }
@@ -173,35 +191,80 @@ void ExpectEveryRoutineRanOnce() {
     for (int hook = 0; hook < 8; ++hook) EXPECT_EQ(1, sim::routines.runs[hook]) << "routine of hook " << hook;
 }
 
-// Sites the game's code does not let the plugin write back keep jumping into
-// the module: FreeLibrary must not unmap it under them.
-TEST_F(Startup, SitesThatCannotBeWrittenBackKeepTheModuleAndTheirRoutines) {
-    {
-        PluginSession session(L"startup-stuck-unload", L"QuellbrandPinned");
-        ASSERT_TRUE(session.Load());
-        sim::LockHostCode(0);
+// Jumps the unload cannot take back: sites the game's code does not let the
+// plugin write back, and a jump into the plugin another mod copied when it
+// hooked over it. Windows unmaps the module all the same; each such jump
+// must then run the game's routine.
+TEST_F(Startup, JumpsLeftBehindAtUnloadRunTheGamesRoutinesAfterTheModuleIsGone) {
+    struct Case {
+        const char* what;
+        int lockAfter;      // protection changes allowed before the lock; < 0: none
+        bool chainBefore;   // another mod hooks over the zone routine's jump
+        int patchedAfter;   // sites still jumping after the unload
+    };
+    const Case cases[] = {
+        {"code locked before the unload", -1, false, 8},
+        {"rollback refused at start", 6, false, 3},
+        {"jump copied by another mod", -1, true, 1},
+    };
+    for (const Case& c : cases) {
+        sim::InstallHost();
+        if (c.lockAfter >= 0) sim::LockHostCode(c.lockAfter);
+        PluginSession session(L"startup-left-behind");
+        ASSERT_TRUE(session.Load()) << c.what;
+        if (c.lockAfter < 0 && !c.chainBefore) sim::LockHostCode(0);
+        ASSERT_TRUE(!c.chainBefore || sim::ChainThroughSite(sim::addr::SiteZoneInfo));
         session.Unload();
-        EXPECT_EQ(8, PatchedSiteCount());
-        EXPECT_NE(nullptr, GetModuleHandleW(session.AsiPath().c_str()));
+        EXPECT_EQ(c.patchedAfter, PatchedSiteCount()) << c.what;
+        EXPECT_EQ(nullptr, GetModuleHandleW(session.AsiPath().c_str())) << c.what;
         sim::routines = sim::RoutineLog{};
         CallEveryHookedRoutine(session);
         ExpectEveryRoutineRanOnce();
+        EXPECT_EQ(c.chainBefore ? 1 : 0, sim::ChainedRuns()) << c.what;
+        sim::LockHostCode(-1);
+    }
+    sim::InstallHost();  // the jumps left behind go; later suites start from the game's own bytes
+}
+
+// A controller mod's call at the world update, written before the plugin
+// loads or after it started.
+TEST_F(Startup, AControllerModsCallAtTheWorldUpdateIsChainedOrReported) {
+    for (const bool before : {true, false}) {
+        sim::InstallHost();
+        if (before) ASSERT_TRUE(sim::PlaceOtherModPatch(sim::addr::SiteWorldUpdate, sim::OtherModPatch::PadCall));
+        std::vector<uint8_t> modsCall = sim::ReadBytes(sim::addr::SiteWorldUpdate, 5);
+        PluginSession session(L"startup-controller-mod");
+        ASSERT_TRUE(session.Load());
+        if (!before) {
+            sim::RunFrame();
+            ASSERT_TRUE(sim::PlaceOtherModPatch(sim::addr::SiteWorldUpdate, sim::OtherModPatch::PadCall));
+            modsCall = sim::ReadBytes(sim::addr::SiteWorldUpdate, 5);
+        }
+        sim::routines = sim::RoutineLog{};
+        const long runs = sim::OtherModRuns();
+        for (int frame = 0; frame < 20; ++frame) {
+            sim::AdvanceClock(100);
+            sim::RunFrame();
+        }
+        EXPECT_EQ(runs + 20, sim::OtherModRuns()) << before;
+        EXPECT_EQ(20, sim::routines.runs[0]);
+        EXPECT_EQ(0, sim::routines.innerRuns);
+        const std::vector<std::string> lines = session.LogLines();
+        if (before) {
+            EXPECT_EQ((std::vector<std::string>{"CHAINED: 0048C850 calls into widescreen.asi", kReady,
+                                                "WORLD READY: player and pedestrian pool resolved."}),
+                      std::vector<std::string>(lines.begin(), lines.begin() + std::min<size_t>(3, lines.size())));
+        } else {
+            EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(),
+                                             "CONFLICT: 0048C850 was taken over by widescreen.asi after start; fear "
+                                             "and notices stop; kills and saves still count."));
+        }
+        session.Unload();
+        EXPECT_EQ(modsCall, sim::ReadBytes(sim::addr::SiteWorldUpdate, 5));
+        EXPECT_EQ(0xE8, modsCall[0]);
+        EXPECT_EQ(0, PatchedSiteCount());
     }
     sim::InstallHost();
-    {
-        // Three sites patched, the fourth refused, and the rollback refused too.
-        sim::LockHostCode(6);
-        PluginSession session(L"startup-stuck-rollback", L"QuellbrandPinned2");
-        ASSERT_TRUE(session.Load());
-        EXPECT_EQ(std::vector<std::string>{kDisabled}, session.LogLines());
-        EXPECT_EQ(3, PatchedSiteCount());
-        session.Unload();
-        EXPECT_NE(nullptr, GetModuleHandleW(session.AsiPath().c_str()));
-        sim::routines = sim::RoutineLog{};
-        CallEveryHookedRoutine(session);
-        ExpectEveryRoutineRanOnce();
-    }
-    sim::InstallHost();  // the pinned modules' jumps go; later suites start from the game's own bytes
 }
 
 }  // namespace

@@ -13,7 +13,8 @@ from pathlib import Path
 
 ROOT = Path(os.environ.get("QB_ROOT", Path(__file__).resolve().parents[2]))
 DIST = Path(os.environ.get("QB_DIST", ROOT / "dist"))
-PLAYER_FILES = {"Quellbrand.asi", "Quellbrand.ini", "Quellbrand-readme-en.txt", "Quellbrand-readme-ru.txt"}
+GUIDES = {f"Quellbrand-readme-{language}.txt" for language in ["en", "ru", "fr", "de", "it", "es"]}
+PLAYER_FILES = {"Quellbrand.asi", "Quellbrand.ini"} | GUIDES
 
 
 def logged_version():

@@ -19,8 +19,7 @@ int PatchedSiteCount() {
     return patched;
 }
 
-PluginSession::PluginSession(const wchar_t* purpose, const wchar_t* fileStem)
-    : folder(testfiles::NewFolder(purpose)), stem(fileStem) {
+PluginSession::PluginSession(const wchar_t* purpose) : folder(testfiles::NewFolder(purpose)), stem(L"Quellbrand") {
     CopyFileW(ShippedAsi().c_str(), AsiPath().c_str(), FALSE);
 }
 
@@ -36,7 +35,7 @@ bool PluginSession::Load() {
 }
 
 void PluginSession::Unload() {
-    if (module) FreeLibrary(module);
+    if (module) sim::FreeLastReference(module);
     module = nullptr;
 }
 

@@ -12,9 +12,7 @@ struct PluginSession {
     std::wstring stem;  // the module's file name less ".asi"
     HMODULE module = nullptr;
 
-    // A module that stays in the process for good (pinned) takes another file
-    // name, so that later sessions' name lookups find their own module.
-    explicit PluginSession(const wchar_t* purpose, const wchar_t* fileStem = L"Quellbrand");
+    explicit PluginSession(const wchar_t* purpose);
     ~PluginSession();
 
     std::wstring AsiPath() const { return folder + L"\\" + stem + L".asi"; }
@@ -24,7 +22,7 @@ struct PluginSession {
 
     void WriteSettings(const std::string& lines);  // "[Morwenstal]" is added in front
     bool Load();                                   // LoadLibraryW
-    void Unload();                                 // FreeLibrary
+    void Unload();                                 // FreeLibrary, under Windows' pin rule
     std::vector<std::string> LogLines() const;
     void* Export(const char* name) const;
 };

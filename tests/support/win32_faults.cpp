@@ -26,6 +26,7 @@ int failOfAllAt;
 Api failedOfAll = kApiCount;
 const wchar_t* moduleFileName;
 HMODULE mainModule;
+DWORD profileWriteShortBy;
 std::set<HGDIOBJ>& liveGdi() {
     static std::set<HGDIOBJ> objects;
     return objects;
@@ -184,10 +185,45 @@ BOOL WINAPI GetFileSizeExFake(HANDLE file, PLARGE_INTEGER size) {
     return real(file, size);
 }
 
+// On a disk that fills up during the rewrite, Windows' WritePrivateProfileStringW
+// can report success for a file it left short (seen cut at a 4096-byte
+// boundary in the middle of the new entry). Wine is not known to answer so;
+// on demand the fake cuts the file after a successful call and answers
+// success, as Windows can.
 BOOL WINAPI WritePrivateProfileStringWFake(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR file) {
     REAL("kernel32.dll", WritePrivateProfileStringW);
+    static const auto open = Real<decltype(&CreateFileW)>("kernel32.dll", "CreateFileW");
+    static const auto close = Real<decltype(&CloseHandle)>("kernel32.dll", "CloseHandle");
     if (ShouldFail(kWritePrivateProfileStringW)) return FALSE;
-    return real(section, key, value, file);
+    const BOOL ok = real(section, key, value, file);
+    if (!ok || profileWriteShortBy == 0) return ok;
+    HANDLE written = open(file, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    LARGE_INTEGER back;
+    back.QuadPart = -static_cast<LONGLONG>(profileWriteShortBy);
+    profileWriteShortBy = 0;
+    const bool cut = written != INVALID_HANDLE_VALUE && SetFilePointerEx(written, back, nullptr, FILE_END) &&
+                     SetEndOfFile(written);
+    if (written != INVALID_HANDLE_VALUE) close(written);
+    EXPECT_TRUE(cut) << "the written file could not be cut short";
+    return ok;
+}
+
+BOOL WINAPI MoveFileExWFake(LPCWSTR from, LPCWSTR to, DWORD flags) {
+    REAL("kernel32.dll", MoveFileExW);
+    if (ShouldFail(kMoveFileExW)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return real(from, to, flags);
+}
+
+BOOL WINAPI FlushFileBuffersFake(HANDLE file) {
+    REAL("kernel32.dll", FlushFileBuffers);
+    if (ShouldFail(kFlushFileBuffers)) {
+        SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    }
+    return real(file);
 }
 
 HDC WINAPI CreateCompatibleDCFake(HDC dc) {
@@ -303,7 +339,7 @@ constexpr const char* kApiNames[] = {
     "GetModuleHandleW", "CreateFileW", "CreateFileA", "ReadFile", "GetFileSizeEx", "WritePrivateProfileStringW",
     "CreateCompatibleDC", "CreateFontW", "SelectObject", "DrawTextW", "CreateDIBSection", "DeleteObject",
     "DeleteDC", "WriteFile", "CloseHandle", "GetPrivateProfileStringW", "SetBkMode", "SetTextColor", "GdiFlush",
-    "DisableThreadLibraryCalls",
+    "DisableThreadLibraryCalls", "MoveFileExW", "FlushFileBuffers",
 };
 static_assert(sizeof kApiNames / sizeof *kApiNames == kApiCount, "a name for every API");
 
@@ -349,6 +385,7 @@ void Clear() {
     FailNthOfAll(0);
     moduleFileName = nullptr;
     mainModule = nullptr;
+    profileWriteShortBy = 0;
     afterReadFile = nullptr;
     onProfileRead = nullptr;
     onDrawText = nullptr;
@@ -357,10 +394,17 @@ void Clear() {
 
 int Calls(Api api) { return states[api].calls; }
 void OverrideModuleFileName(const wchar_t* path) { moduleFileName = path; }
+void ShortenNextProfileWrite(DWORD bytes) { profileWriteShortBy = bytes; }
 void OverrideMainModule(HMODULE module) { mainModule = module; }
 int LiveGdiObjects() { return static_cast<int>(liveGdi().size()); }
 int LiveAllocations() { return static_cast<int>(liveBlocks().size()); }
 int LiveFileHandles() { return static_cast<int>(liveFiles().size()); }
+
+void CloseLeftOpenFiles() {
+    static const auto close = Real<decltype(&CloseHandle)>("kernel32.dll", "CloseHandle");
+    for (HANDLE file : liveFiles()) close(file);
+    liveFiles().clear();
+}
 
 }  // namespace faults
 
@@ -394,3 +438,5 @@ QB_IMPORT(SetBkMode, "SetBkMode@8");
 QB_IMPORT(SetTextColor, "SetTextColor@8");
 QB_IMPORT(GdiFlush, "GdiFlush@0");
 QB_IMPORT(DisableThreadLibraryCalls, "DisableThreadLibraryCalls@4");
+QB_IMPORT(MoveFileExW, "MoveFileExW@12");
+QB_IMPORT(FlushFileBuffers, "FlushFileBuffers@4");

@@ -42,6 +42,8 @@ enum Api {
     kSetTextColor,
     kGdiFlush,
     kDisableThreadLibraryCalls,
+    kMoveFileExW,
+    kFlushFileBuffers,
     kApiCount
 };
 
@@ -73,6 +75,9 @@ int Sweep(const char* path, const std::function<void()>& prepare, const std::fun
 void OverrideModuleFileName(const wchar_t* path);
 // GetModuleHandleW(nullptr) answers with this value; nullptr restores the real one.
 void OverrideMainModule(HMODULE module);
+// The next successful WritePrivateProfileStringW leaves its file this many
+// bytes shorter and still reports success; 0 cuts nothing.
+void ShortenNextProfileWrite(DWORD bytes);
 // Runs after every successful ReadFile, e.g. to grow the file being read.
 extern void (*afterReadFile)(HANDLE file, DWORD bytesRead);
 // Sees the section and key of every GetPrivateProfileStringW call, e.g. to
@@ -95,5 +100,8 @@ int LiveGdiObjects();
 int LiveAllocations();
 // Handles CreateFileW or CreateFileA opened that are not closed yet.
 int LiveFileHandles();
+// Closes for real the handles a failed CloseHandle left open, so that one
+// case's open file does not fail the next case of a sweep.
+void CloseLeftOpenFiles();
 
 }  // namespace faults

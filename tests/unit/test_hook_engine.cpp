@@ -71,11 +71,16 @@ TEST_F(HookEngine, PatchesEverySiteWithAJumpAndNops) {
     ASSERT_TRUE(InstallHooks());
     for (int k = 0; k < kHookCount; ++k) {
         // Every write to code is followed by an instruction-cache flush over it.
-        EXPECT_TRUE(Flushed(kSites[k], kLengths[k]) && Flushed(Address(hookSites[k].trampoline), kTrampolineBytes))
-            << "site " << k;
-        Bytes expected = Rel32(0xE9, kSites[k], Address(hookSites[k].handler));
+        const uint8_t* block = hookSites[k].trampoline;
+        EXPECT_TRUE(Flushed(kSites[k], kLengths[k]) && Flushed(Address(block), kCellOffset)) << "site " << k;
+        Bytes expected = Rel32(0xE9, kSites[k], Address(block + kRelayOffset));
         expected.resize(kLengths[k], 0x90);
         EXPECT_EQ(expected, sim::ReadBytes(kSites[k], kLengths[k])) << "site " << k;
+        // The relay jumps through its cell, which holds the handler.
+        const uint32_t cell = Address(block + kCellOffset);
+        EXPECT_EQ((Bytes{0xFF, 0x25, uint8_t(cell), uint8_t(cell >> 8), uint8_t(cell >> 16), uint8_t(cell >> 24)}),
+                  Bytes(block + kRelayOffset, block + kRelayOffset + 6)) << "site " << k;
+        EXPECT_EQ(hookSites[k].handler, *reinterpret_cast<void* const*>(block + kCellOffset)) << "site " << k;
         EXPECT_TRUE(hookSites[k].installed);
         // The host's code after the bytes taken over is untouched.
         EXPECT_EQ(Bytes(original[k].begin() + kLengths[k], original[k].end()),
@@ -212,7 +217,8 @@ TEST_F(HookEngine, ASiteThatCannotBeRestoredKeepsItsTrampolineAndIsTriedAgain) {
     EXPECT_EQ(1, faults::LiveAllocations());
     EXPECT_EQ(0xE9, sim::Mem<uint8_t>(kSites[3]));
 
-    // The site still jumps to the handler, and the host routine still runs through it.
+    // The site's relay now leads straight to the host routine: the module may be gone.
+    EXPECT_EQ(hookSites[3].trampoline, *reinterpret_cast<uint8_t* const*>(hookSites[3].trampoline + kCellOffset));
     uint8_t record[64] = {};
     sim::routines = sim::RoutineLog{};
     const sim::CallResult result = sim::CallHost(kSites[3], {1, Address(record)}, false);
@@ -223,6 +229,65 @@ TEST_F(HookEngine, ASiteThatCannotBeRestoredKeepsItsTrampolineAndIsTriedAgain) {
     RemoveHooks();
     EXPECT_TRUE(AllSitesAsBefore());
     EXPECT_TRUE(NoTrampolines());
+}
+
+// Only a call at the world update, into committed code, is chained through;
+// the trampoline then calls that code, and removal puts the call back.
+TEST_F(HookEngine, OnlyACallIntoCodeAtTheWorldUpdateIsChainedThrough) {
+    uint8_t* code = static_cast<uint8_t*>(VirtualAlloc(nullptr, 0x1000, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READ));
+    uint8_t* data = static_cast<uint8_t*>(VirtualAlloc(nullptr, 0x1000, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    uint8_t* reserved = static_cast<uint8_t*>(VirtualAlloc(nullptr, 0x1000, MEM_RESERVE, PAGE_EXECUTE_READ));
+    struct Case {
+        uint32_t site;
+        uint8_t opcode;
+        const uint8_t* target;
+        bool chained;
+    };
+    const Case cases[] = {
+        {kSites[0], 0xE8, code + 0x10, true},  {kSites[0], 0xE8, data, false}, {kSites[0], 0xE8, reserved, false},
+        {kSites[0], 0xE9, code + 0x10, false}, {kSites[5], 0xE8, code, false},
+        {kSites[0], 0xE8, reinterpret_cast<const uint8_t*>(0xFFFF0000), false},  // beyond what VirtualQuery answers for
+    };
+    for (const Case& c : cases) {
+        sim::InstallHost();
+        testfiles::Remove(log);
+        const Bytes call = Rel32(c.opcode, c.site, Address(c.target));
+        memcpy(reinterpret_cast<void*>(static_cast<uintptr_t>(c.site)), call.data(), call.size());
+        ASSERT_EQ(c.chained, VerifySites()) << Address(c.target);
+        if (!c.chained) continue;
+        char line[64];
+        snprintf(line, sizeof line, "CHAINED: 0048C850 calls into code at %08X", Address(c.target));
+        EXPECT_EQ(std::vector<std::string>{line}, testfiles::ReadLines(log));
+        ASSERT_TRUE(InstallHooks());
+        EXPECT_EQ(Rel32(0xE8, Address(hookSites[0].trampoline), Address(c.target)),
+                  Bytes(hookSites[0].trampoline, hookSites[0].trampoline + 5));
+        RemoveHooks();
+        EXPECT_EQ(call, sim::ReadBytes(c.site, 5));
+    }
+    for (void* block : {code, data, reserved}) VirtualFree(block, 0, MEM_RELEASE);
+}
+
+// Another mod writing over the plugin's jump after start: noted once, and left
+// in place at removal, with the block its copy of the jump may reach.
+TEST_F(HookEngine, ASiteTakenOverLaterIsNotedOnceAndLeftAlone) {
+    ASSERT_TRUE(InstallHooks());
+    const Bytes foreign = Rel32(0xE9, kSites[5], 0x420000);  // into the game, no other module
+    WatchHookSites();
+    memcpy(reinterpret_cast<void*>(static_cast<uintptr_t>(kSites[5])), foreign.data(), foreign.size());
+    WatchHookSites();
+    WatchHookSites();
+    EXPECT_EQ(std::vector<std::string>{"CONFLICT: 00591EC0 was taken over after start; saves no longer keep the counts."},
+              testfiles::ReadLines(log));
+    uint8_t* kept = hookSites[5].trampoline;
+    faults::Clear();
+    RemoveHooks();
+    EXPECT_EQ(foreign, sim::ReadBytes(kSites[5], 5));
+    for (int k = 0; k < kHookCount; ++k)
+        EXPECT_TRUE(k == 5 || original[k] == sim::ReadBytes(kSites[k], 16)) << "site " << k;
+    EXPECT_EQ(1, faults::LiveAllocations());
+    EXPECT_EQ(kept, *reinterpret_cast<uint8_t* const*>(kept + kCellOffset));
+    EXPECT_EQ(nullptr, hookSites[5].trampoline);
+    VirtualFree(kept, 0, MEM_RELEASE);
 }
 
 }  // namespace

@@ -47,14 +47,18 @@ private:
 
 uint32_t PeOffset() { return sim::Mem<uint32_t>(0x40003C); }
 
-// Every site holds its whole patch: a jump to its handler, then NOPs.
+// Every site holds its whole patch: a jump to its relay, then NOPs, and the
+// relay's cell holds the handler.
 bool AllSitesJumpToTheirHandlers() {
     for (const HookSite& hook : hookSites) {
+        if (!hook.installed || !hook.trampoline) return false;
         std::vector<uint8_t> patch(hook.length, 0x90);
-        const uint32_t to = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hook.handler)) - (hook.site + 5);
+        const uint32_t to = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hook.trampoline + kRelayOffset)) -
+                            (hook.site + 5);
         patch[0] = 0xE9;
         memcpy(&patch[1], &to, 4);
-        if (!hook.installed || !hook.trampoline || sim::ReadBytes(hook.site, hook.length) != patch) return false;
+        if (sim::ReadBytes(hook.site, hook.length) != patch) return false;
+        if (*reinterpret_cast<void* const*>(hook.trampoline + kCellOffset) != hook.handler) return false;
     }
     return true;
 }

@@ -47,7 +47,7 @@ protected:
     // One host frame: the host's own drawing, then the overlay on top.
     Draws Frame(uint32_t now, int language = 0, int width = 800, int height = 600) {
         sim::SimRenderFrame();
-        NoticeOverlay::Draw(now, language, width, height);
+        DrawNotices(now, LanguageOfFlag(language), width, height);
         return sim::DrawsOfFrame(sim::renderLog.frame);
     }
     int RastersCreated() const { return static_cast<int>(sim::renderLog.rasters.size()); }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -220,58 +221,81 @@ TEST_F(ProgressStore, StateV2OfTheLargestCountersFits) {
 
 // Each Windows call of a save, then of a load, failing in turn. The host's
 // answer comes back unchanged and no handle stays open. A save either files
-// its entry whole or leaves the file as it was, so another save's entry
-// survives byte for byte and a later load finds the new entry or the older
-// one, never a part. A load writes nothing and restores the entry it can read.
+// its entry whole or leaves the file byte for byte as it was, and its log
+// line says which; a later load finds the new entry or the older one, never a
+// part. A copy a crash left beside the file is never read, and a save that
+// fails leaves no copy of its own. A load writes nothing.
 TEST_F(ProgressStore, EachFailingWindowsCallOfASaveOrALoadKeepsEveryEntry) {
     using namespace faults;
-    const std::string before = "[S0123456789ABCDEF-4096]\r\nStateV2=" + Repeat("5", 20) + "\r\n[" +
-                               testfiles::Narrow(key) + "]\r\nCounts=10,20,30,40\r\n";
+    const std::string own = "[" + testfiles::Narrow(key) + "]\r\nCounts=10,20,30,40\r\n";
+    const std::string other = "[S0123456789ABCDEF-4096]\r\nStateV2=" + Repeat("5", 20) + "\r\n";
+    const std::string before = own + other;
+    const std::string after =
+        own + "StateV2=120,100,100,0,0,7,0,0,0,0,305,300,100,200,300,2147483646,2147483625,100,200,300\r\n" + other;
+    const std::wstring copyPath = std::wstring(progressPath) + L".new";
+    const std::string leftOver = "[" + testfiles::Narrow(key) + "]\r\nStateV2=" + Repeat("9", 20) + "\r\n";
     const Values older{10, 0, 0, 0, 0, 20, 0, 0, 0, 0, 30, 25, 0, 0, 0, 40, 25, 0, 0, 0};  // from "Counts"
     const Values saved{120, 100, 100, 0,   0,   7,          0,          0,   0,   0,
                        305, 300, 100, 200, 300, 2147483646, 2147483625, 100, 200, 300};
+    const std::string readError = "SAVE ERROR: could not read the completed game save.\r\n";
+    const std::string writeError = "SAVE ERROR: could not write mod progress.\r\n";
+    const std::set<Api> readFailures{kCreateFileA, kGetFileSizeEx, kReadFile};
+    const std::set<Api> writeFailures{kCreateFileW,   kReadFile,         kWriteFile,   kCloseHandle,
+                                      kGetPrivateProfileStringW, kWritePrivateProfileStringW,
+                                      kGetFileSizeEx, kFlushFileBuffers, kMoveFileExW};
+    std::set<Api> reportedWrites;
     const auto progress = [&] { return testfiles::ReadFile(progressPath); };
-    const auto fingerprintFailed = [](Api failed) {
-        return failed == kCreateFileA || failed == kGetFileSizeEx || failed == kReadFile;
-    };
-    std::string after, logBefore;  // `after`: the file once a save went through
+    std::string logBefore;
     int handles = 0;
     sim::SaveCall save;
-    Sweep(
-        "save",
-        [&] {
-            testfiles::WriteFile(progressPath, before);
-            for (int g = 0; g < kGangCount; ++g) {
-                const uint32_t* v = &saved[5 * g];
-                SetGang(g, v[0], v[1], v[2], v[3], v[4]);
-            }
-            logBefore = testfiles::ReadFile(logPath);
-            handles = LiveFileHandles();
-        },
-        [&] { save = sim::SaveGame(1); },
-        [&](Api failed) {
-            EXPECT_EQ(save.call.eax & 0xFF, 1u);
-            EXPECT_TRUE(save.call.registersKept && save.call.stackBalanced);
-            EXPECT_EQ(GangValues(), saved);
-            if (failed == kApiCount) after = progress();
-            const bool unread = fingerprintFailed(failed);
-            const bool unwritten = unread || failed == kWritePrivateProfileStringW;
-            EXPECT_EQ(progress(), unwritten ? before : after);
-            const std::string line = unread ? "SAVE ERROR: could not read the completed game save."
-                                     : unwritten ? "SAVE ERROR: could not write mod progress."
-                                                 : CountsLine("SAVED", saved);
-            if (failed != kCreateFileW && failed != kWriteFile)
-                EXPECT_EQ(testfiles::ReadFile(logPath).substr(logBefore.size()), line + "\r\n");
-            EXPECT_EQ(LiveFileHandles(), handles + (failed == kCloseHandle));
-            EXPECT_EQ(LoadSlot1(), unwritten ? older : saved);
-        });
-    EXPECT_EQ(after.substr(0, before.size()), before);
+    const auto prepareSave = [&] {
+        CloseLeftOpenFiles();
+        testfiles::WriteFile(progressPath, before);
+        testfiles::WriteFile(copyPath, leftOver);
+        for (int g = 0; g < kGangCount; ++g) {
+            const uint32_t* v = &saved[5 * g];
+            SetGang(g, v[0], v[1], v[2], v[3], v[4]);
+        }
+        logBefore = testfiles::ReadFile(logPath);
+        handles = LiveFileHandles();
+    };
+    const auto logged = [&] { return testfiles::ReadFile(logPath).substr(logBefore.size()); };
+    Sweep("save", prepareSave, [&] { save = sim::SaveGame(1); },
+          [&](Api failed) {
+              EXPECT_EQ(save.call.eax & 0xFF, 1u);
+              EXPECT_TRUE(save.call.registersKept && save.call.stackBalanced);
+              EXPECT_EQ(GangValues(), saved);
+              const bool unread = logged() == readError, unwritten = logged() == writeError;
+              EXPECT_EQ(progress(), unread || unwritten ? before : after);
+              EXPECT_TRUE(!unread || readFailures.count(failed));
+              EXPECT_TRUE(!unwritten || writeFailures.count(failed));
+              if (unwritten) reportedWrites.insert(failed);
+              const bool unlogged = !unread && !unwritten && logged() != CountsLine("SAVED", saved) + "\r\n";
+              EXPECT_TRUE(!unlogged || failed == kCreateFileW || failed == kWriteFile) << logged();  // the log's own
+              EXPECT_EQ(LiveFileHandles(), handles + (failed == kCloseHandle));
+              CloseLeftOpenFiles();
+              EXPECT_EQ(testfiles::ReadFile(copyPath), unread ? leftOver : "");
+              EXPECT_EQ(LoadSlot1(), unread || unwritten ? older : saved);
+          });
+    EXPECT_EQ(reportedWrites, writeFailures);
+
+    // A rewrite that Windows reports as done but left short.
+    for (const size_t cut : {size_t{1}, other.size(), other.size() + 12}) {
+        prepareSave();
+        ShortenNextProfileWrite(static_cast<DWORD>(cut));
+        sim::SaveGame(1);
+        EXPECT_EQ(progress(), before) << cut;
+        EXPECT_EQ(logged(), writeError) << cut;
+        EXPECT_FALSE(testfiles::Exists(copyPath)) << cut;
+    }
 
     sim::CallResult load;
     Sweep(
         "load",
         [&] {
+            CloseLeftOpenFiles();
             testfiles::WriteFile(progressPath, after);
+            testfiles::WriteFile(copyPath, leftOver);
             PlayForAWhile();
             logBefore = testfiles::ReadFile(logPath);
             handles = LiveFileHandles();
@@ -281,14 +305,13 @@ TEST_F(ProgressStore, EachFailingWindowsCallOfASaveOrALoadKeepsEveryEntry) {
             EXPECT_EQ(load.eax & 0xFF, 1u);
             EXPECT_TRUE(load.registersKept && load.stackBalanced);
             EXPECT_EQ(progress(), after);
-            const bool unread = fingerprintFailed(failed);
+            const bool unread = readFailures.count(failed) == 1;
             // A "StateV2" that cannot be read sends the load to "Counts".
             const Values gangs = unread ? kZeros : failed == kGetPrivateProfileStringW ? older : saved;
             ExpectFreshGame(gangs);
             const std::string lines =
                 (unread ? std::string(kLoadWarning) + "\r\n" : "") + CountsLine("LOADED", gangs) + "\r\n";
-            if (failed != kCreateFileW && failed != kWriteFile)
-                EXPECT_EQ(testfiles::ReadFile(logPath).substr(logBefore.size()), lines);
+            if (failed != kCreateFileW && failed != kWriteFile) EXPECT_EQ(logged(), lines);
             EXPECT_EQ(LiveFileHandles(), handles + (failed == kCloseHandle));
         });
 }

@@ -24,6 +24,7 @@ protected:
         settings.Enabled = true;
         settings.EnableNotifications = true;
         settings.Language = LanguageChoice::Auto;
+        russianWindows = false;
         bannerSlot = lineSlot = {};
         bannerTexture = lineTexture = {};
         ASSERT_TRUE(InstallHooks());
@@ -48,7 +49,7 @@ protected:
 TEST_F(RenderHook, OverlayLiesOverTheHostsFrameWithTheHostsClockLanguageAndScreen) {
     sim::SetClock(5000);
     sim::SetScreen(1280, 720);
-    sim::SetLanguage(4);  // a Spanish game under Language=auto: Russian, as any word but 0
+    sim::SetLanguage(4);  // a Spanish game under Language=auto, on a Windows not set up for Russian
     NoticeOverlay::Show(1, 50, NoticeOverlay::MembersKilled, 4000);
 
     const auto draws = Frame();
@@ -59,7 +60,7 @@ TEST_F(RenderHook, OverlayLiesOverTheHostsFrameWithTheHostsClockLanguageAndScree
     EXPECT_TRUE(sim::renderLog.draws.front().byHost);
     EXPECT_EQ(&sim::renderLog.draws[1], draws[0]);
     EXPECT_EQ(lineTexture.wrapWidth, 938);
-    EXPECT_EQ(std::wstring(lineTexture.text), L"Убито \u2014 50 человек из семьи Леоне.");
+    EXPECT_EQ(std::wstring(lineTexture.text), L"Familia Leone: 50 miembros abatidos");
     EXPECT_FLOAT_EQ(draws[1]->vertices[0].x + draws[1]->vertices[2].x, 1280.0f);
 
     sim::SetClock(9000);  // 5000 ms after the notice

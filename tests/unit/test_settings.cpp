@@ -171,25 +171,35 @@ TEST_F(SettingsFile, RadiiFallBackAndKeepTheirDistance) {
     EXPECT_EQ(20.0f, settings.FearRadius);
 }
 
-// Read by the decimal point whatever locale another module set; each number
-// comes out exactly as the runtime's conversion gives it in the "C" locale.
-TEST(DecimalSetting, SameValueInEveryLocaleAndTheCommaInNone) {
-    const wchar_t* numbers[] = {L"20",       L"  30.5",    L"+2.5e1",     L"1E2",        L".5",
-                                L"5.",       L"-0.25",     L"0.01",       L"1e-2",       L"007.50e+0",
-                                L"0.1",      L"149.99999", L"3.4028235e38", L"1e39",     L"0.000001e6",
-                                L"99999999999999999999e-18", L"0.00000000000000000000000012345678e26",
-                                L"\t\r 20"};
+// Read by the decimal point whatever locale another module set, and rounded
+// to the nearest float, ties to the even one, however many digits decide it.
+// The bits expected were worked out with exact fractions, outside the plugin.
+TEST(DecimalSetting, NearestFloatInEveryLocaleAndTheCommaInNone) {
+    const std::wstring tie = L"1.000000298023223876953125";  // halfway between the 2nd and 3rd float above 1
+    const std::pair<std::wstring, uint32_t> numbers[] = {
+        {L"20", 0x41A00000}, {L"  30.5", 0x41F40000}, {L"+2.5e1", 0x41C80000}, {L"1E2", 0x42C80000},
+        {L".5", 0x3F000000}, {L"5.", 0x40A00000}, {L"-0.25", 0xBE800000}, {L"0.01", 0x3C23D70A},
+        {L"1e-2", 0x3C23D70A}, {L"007.50e+0", 0x40F00000}, {L"0.1", 0x3DCCCCCD}, {L"149.99999", 0x4315FFFF},
+        {L"0.000001e6", 0x3F800000}, {L"99999999999999999999e-18", 0x42C80000}, {L"\t\r 20", 0x41A00000},
+        {L"0.00000000000000000000000012345678e26", 0x414587E6}, {L"-0", 0x80000000}, {L"0e99999", 0},
+        // next to a midpoint or on one, and more digits than any midpoint has
+        {L"0.69503244757652282", 0x3F31EDA5}, {L"-0.69503244757652282", 0xBF31EDA5},
+        {L"1.9999999403953552", 0x3FFFFFFF}, {L"1.999999940395355224609375", 0x40000000},
+        {L"1.9999999403953552246093749", 0x3FFFFFFF}, {tie, 0x3F800002}, {tie + std::wstring(100, L'0'), 0x3F800002},
+        {tie + std::wstring(100, L'0') + L"1", 0x3F800003}, {L"1" + std::wstring(125, L'0') + L"e-100", 0x69045951},
+        // the largest float, infinity, the smallest normal and subnormal ones, zero
+        {L"3.4028235e38", 0x7F7FFFFF}, {L"3.4028235677973366e38", 0x7F7FFFFF}, {L"3.5e38", 0x7F800000},
+        {L"340282356779733661637539395458142568448", 0x7F800000}, {L"1e39", 0x7F800000}, {L"1e99999", 0x7F800000},
+        {L"1.1754942807573643e-38", 0x00800000}, {L"1.1754942807573642e-38", 0x007FFFFF}, {L"1.4e-45", 1},
+        {L"7.0064923216240854e-46", 1}, {L"7.0064923216240853e-46", 0}, {L"1e-99999", 0}};
     const wchar_t* refused[] = {L"",   L" ",   L"30,5", L"30.5 ", L"1e",   L"1e+",  L".",  L"-",
                                 L"nan", L"inf", L"0x14", L"20m",  L"2..5", L"1e5.", L"e5", L"+-1"};
     for (const char* locale : {"C", "Russian", "German"}) {
         ASSERT_NE(nullptr, setlocale(LC_ALL, locale)) << locale;
-        for (const wchar_t* text : numbers) {
-            setlocale(LC_ALL, "C");
-            const float expected = wcstof(text, nullptr);
-            setlocale(LC_ALL, locale);
+        for (const auto& [text, bits] : numbers) {
             float value = -1.0f;
-            EXPECT_TRUE(ParseDecimalFloat(text, &value)) << locale << " " << testing::PrintToString(text);
-            EXPECT_EQ(0, memcmp(&expected, &value, sizeof value)) << locale << " " << testing::PrintToString(text);
+            EXPECT_TRUE(ParseDecimalFloat(text.c_str(), &value)) << locale << " " << testing::PrintToString(text);
+            EXPECT_EQ(0, memcmp(&bits, &value, sizeof value)) << locale << " " << testing::PrintToString(text);
         }
         for (const wchar_t* text : refused) {
             float value = -1.0f;
@@ -242,6 +252,16 @@ void SetWriteTime(const std::wstring& path, FILETIME written) {
 }
 
 FILETIME LongAgo() { return FILETIME{0, 0x01D5C000}; }  // early 2020
+// A few minutes later: only the low word of LongAgo() changes.
+FILETIME MinutesAfter(FILETIME time, DWORD minutes) {
+    return {time.dwLowDateTime + minutes * 600000000, time.dwHighDateTime};  // 100 ns units
+}
+
+// As a text editor holds a file it has open: written to, read by others.
+HANDLE OpenForWriting(const std::wstring& path) {
+    return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
 
 constexpr size_t kComparedBytes = 16384;  // a longer file is read in full at every reload
 
@@ -272,6 +292,7 @@ TEST_F(SettingsReload, KeysAreReadAgainOnlyWhenTheFileChangedAppearedOrVanishedO
     keysRead = 0;
     LoadSettingsAndNoteFile();
     ASSERT_EQ(Result(kKeys, 50), Result(keysRead, KillsRequired()));
+    HANDLE editor = INVALID_HANDLE_VALUE;
     const struct {
         const char* what;
         std::function<void()> change;
@@ -300,6 +321,11 @@ TEST_F(SettingsReload, KeysAreReadAgainOnlyWhenTheFileChangedAppearedOrVanishedO
         {"its open fails", [] { faults::FailCall(faults::kCreateFileW, 1); }, {kKeys, 90}},
         {"read after the failure", [] {}, {kKeys, 90}},
         {"settled", [] {}, {0, 90}},
+        {"open in an editor that shares it for reading", [&] { editor = OpenForWriting(path); }, {0, 90}},
+        {"the write time set back", [&] { SetWriteTime(path, LongAgo()); }, {kKeys, 90}},
+        {"the same bytes written two minutes later", [&] { SetWriteTime(path, MinutesAfter(LongAgo(), 2)); },
+         {kKeys, 90}},
+        {"the editor closed", [&] { CloseHandle(editor); }, {0, 90}},
     };
     for (const auto& step : steps) {
         step.change();
@@ -372,11 +398,11 @@ TEST_F(SettingsFile, ValuesNotTakenAreLoggedOnceWhenTheyAppearOrChange) {
          {}},
         {"Enabled=false\r\nKillsRequired=300 ; note\r\nFearRadius=25.5\r\nDisengageRadius=30\r\nLanguage=DE\r\n",
          {"SETTING DisengageRadius=\"30\" out of range; 30.5 used"}},
-        {"Enabled=no\r\nKillsRequired=250\r\nStage1Kills=400\r\nSpawnMultiplier=0.3\r\nStage2SpawnMultiplier=0.2\r\n"
+        {"Enabled=no\r\nKillsRequired=250\r\nStage1Kills=400\r\nSpawnMultiplier=0.7\r\nStage2SpawnMultiplier=0.2\r\n"
          "Language=p\x7Ft\r\n",
          {"SETTING Enabled=\"no\" not true or false; true used", "SETTING Stage1Kills=\"400\" out of range; 248 used",
-          "SETTING Stage2SpawnMultiplier=\"0.2\" out of range; 0.3 used", "SETTING Language=\"p?t\"" + kLanguages}},
-        {"Enabled=no\r\nKillsRequired=260\r\nStage1Kills=400\r\nSpawnMultiplier=0.3\r\nStage2SpawnMultiplier=0.2\r\n"
+          "SETTING Stage2SpawnMultiplier=\"0.2\" out of range; 0.7 used", "SETTING Language=\"p?t\"" + kLanguages}},
+        {"Enabled=no\r\nKillsRequired=260\r\nStage1Kills=400\r\nSpawnMultiplier=0.7\r\nStage2SpawnMultiplier=0.2\r\n"
          "Language=Auto\r\n",
          {"SETTING Stage1Kills=\"400\" out of range; 258 used"}},
         {"DiagnosticLog=maybe\r\nEnableFear=on\r\nEnableNotifications=yes\r\nEnableRetaliation=nein\r\n"
