@@ -2,14 +2,13 @@
 
 #include <windows.h>
 
-#include <cstdio>
-
 #include "fear/fear_state.h"
 #include "fear/ped_fear.h"
 #include "fear/progress_notices.h"
 #include "host/handler_entries.h"
 #include "host/hook_engine.h"
 #include "host/log.h"
+#include "host/text_print.h"
 #include "settings/settings.h"
 
 using namespace host;
@@ -41,8 +40,8 @@ void LogHostilityChange(uint32_t mask) {
     if (mask == fearState.lastHostileMask) return;
     fearState.lastHostileMask = mask;
     char line[96] = {};
-    snprintf(line, sizeof line, "HOSTILE Triads=%d Leone=%d Cartel=%d Yardies=%d", static_cast<int>(mask & 1),
-             static_cast<int>((mask >> 1) & 1), static_cast<int>((mask >> 2) & 1), static_cast<int>((mask >> 3) & 1));
+    PrintText(line, sizeof line, "HOSTILE Triads=%d Leone=%d Cartel=%d Yardies=%d", static_cast<int>(mask & 1),
+              static_cast<int>((mask >> 1) & 1), static_cast<int>((mask >> 2) & 1), static_cast<int>((mask >> 3) & 1));
     LogLine(line);
 }
 
@@ -52,8 +51,8 @@ void LogStatusWhenDue(uint32_t now, uint32_t managed) {
     fearState.lastStatusTime = now;
     const GangRecord* g = fearState.gangs;
     char line[224] = {};
-    snprintf(line, sizeof line, "STATUS kills=%u,%u,%u,%u managed=%u zones=%u scaled=%u", g[0].kills, g[1].kills,
-             g[2].kills, g[3].kills, managed, fearState.zones, fearState.scaled);
+    PrintText(line, sizeof line, "STATUS kills=%u,%u,%u,%u managed=%u zones=%u scaled=%u", g[0].kills, g[1].kills,
+              g[2].kills, g[3].kills, managed, fearState.zones, fearState.scaled);
     LogLine(line);
 }
 

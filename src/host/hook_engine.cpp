@@ -2,13 +2,13 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "host/handler_entries.h"
 #include "host/host_interface.h"
 #include "host/log.h"
 #include "host/refusal_lines.h"
+#include "host/text_print.h"
 
 namespace {
 
@@ -140,7 +140,7 @@ bool IsChainableCall(const HookSite& hook) {
 
 void LogMismatch(uint32_t site) {
     char line[80] = {};
-    snprintf(line, sizeof line, "DISABLED: code signature mismatch at %08lX.", static_cast<unsigned long>(site));
+    PrintText(line, sizeof line, "DISABLED: code signature mismatch at %08lX.", static_cast<unsigned long>(site));
     LogLine(line);
 }
 

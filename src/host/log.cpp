@@ -2,11 +2,11 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "fear/fear_state.h"
 #include "host/module_entry.h"
+#include "host/text_print.h"
 
 void LogLine(const char* text) {
     HANDLE file = CreateFileW(logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -21,8 +21,8 @@ void LogLine(const char* text) {
 void LogCounts(const char* tag) {
     char line[160] = {};
     const GangRecord* g = fearState.gangs;
-    snprintf(line, sizeof line, "%s Triads=%u Leone=%u Cartel=%u Yardies=%u", tag, g[0].kills, g[1].kills,
-             g[2].kills, g[3].kills);
+    PrintText(line, sizeof line, "%s Triads=%u Leone=%u Cartel=%u Yardies=%u", tag, g[0].kills, g[1].kills,
+              g[2].kills, g[3].kills);
     LogLine(line);
 }
 

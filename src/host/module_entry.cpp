@@ -8,7 +8,9 @@
 #include "host/host_interface.h"
 #include "host/log.h"
 #include "host/refusal_lines.h"
+#include "host/text_print.h"
 #include "overlay/notice_queue.h"
+#include "overlay/notice_render.h"
 #include "settings/settings.h"
 
 wchar_t settingsPath[kPathChars];
@@ -34,9 +36,9 @@ bool ModuleStem(HMODULE module, wchar_t (&path)[kPathChars]) {
 }
 
 void BuildSidePaths(const wchar_t* stem) {
-    swprintf(settingsPath, kPathChars, L"%ls.ini", stem);
-    swprintf(progressPath, kPathChars, L"%ls-saves.ini", stem);
-    swprintf(logPath, kPathChars, L"%ls.log", stem);
+    PrintText(settingsPath, kPathChars, L"%ls.ini", stem);
+    PrintText(progressPath, kPathChars, L"%ls-saves.ini", stem);
+    PrintText(logPath, kPathChars, L"%ls.log", stem);
 }
 
 template <typename T>
@@ -78,8 +80,10 @@ void AttachModule(HMODULE module) {
 }
 
 // At process exit (reserved != nullptr) the game is ending: nothing is undone.
+// A notice's raster is the host's: it would outlive the module otherwise.
 void DetachModule(LPVOID reserved) {
     if (reserved != nullptr || !fearState.active) return;
     fearState.active = false;
     RemoveHooks();
+    ReleaseNoticeTextures();
 }

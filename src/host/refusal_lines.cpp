@@ -2,13 +2,13 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 #include <optional>
 
 #include "host/host_interface.h"
 #include "host/log.h"
 #include "host/module_entry.h"
+#include "host/text_print.h"
 
 namespace {
 
@@ -68,10 +68,10 @@ void HeaderFieldsText(char (&text)[64]) {
                       ReadAt(base + lfanew + host::kPeTimeDateStampOffset, &timeDateStamp) &&
                       ReadAt(base + lfanew + host::kPeSizeOfImageOffset, &sizeOfImage);
     if (read)
-        snprintf(text, sizeof text, "(TimeDateStamp %08lX, SizeOfImage %08lX)", static_cast<unsigned long>(timeDateStamp),
-                 static_cast<unsigned long>(sizeOfImage));
+        PrintText(text, sizeof text, "(TimeDateStamp %08lX, SizeOfImage %08lX)", static_cast<unsigned long>(timeDateStamp),
+                  static_cast<unsigned long>(sizeOfImage));
     else
-        snprintf(text, sizeof text, "(header unreadable)");
+        PrintText(text, sizeof text, "(header unreadable)");
 }
 
 // ---------------------------------------------------------------- CONFLICT
@@ -137,19 +137,19 @@ void LogRefusedHost() {
     char fields[64] = {};
     switch (BuildOfEntryPoints()) {
         case Build::V11:
-            snprintf(line, sizeof line, "HOST: GTA III 1.1 found; this plugin needs 1.0.");
+            PrintText(line, sizeof line, "HOST: GTA III 1.1 found; this plugin needs 1.0.");
             break;
         case Build::Steam:
-            snprintf(line, sizeof line, "HOST: GTA III Steam build found; this plugin needs 1.0.");
+            PrintText(line, sizeof line, "HOST: GTA III Steam build found; this plugin needs 1.0.");
             break;
         case Build::V10:
             HeaderFieldsText(fields);
-            snprintf(line, sizeof line, "HOST: modified GTA III 1.0 found %s; this plugin needs the unmodified 1.0.",
-                     fields);
+            PrintText(line, sizeof line, "HOST: modified GTA III 1.0 found %s; this plugin needs the unmodified 1.0.",
+                      fields);
             break;
         case Build::Unknown:
             HeaderFieldsText(fields);
-            snprintf(line, sizeof line, "HOST: unknown program found %s; this plugin needs GTA III 1.0.", fields);
+            PrintText(line, sizeof line, "HOST: unknown program found %s; this plugin needs GTA III 1.0.", fields);
             break;
     }
     LogLine(line);
@@ -170,25 +170,25 @@ void LogSiteConflict(uint32_t site) {
     char name[kPathChars] = {};
     if (!ModuleFileName(PatchingModule(site), name)) return;
     char line[kLineChars] = {};
-    snprintf(line, sizeof line, "CONFLICT: %08lX is patched by %s", static_cast<unsigned long>(site), name);
+    PrintText(line, sizeof line, "CONFLICT: %08lX is patched by %s", static_cast<unsigned long>(site), name);
     LogLine(line);
 }
 
 void LogChainedSite(uint32_t site, uintptr_t target) {
     char name[kPathChars] = {};
     if (!ModuleFileName(ModuleAt(target), name))
-        snprintf(name, sizeof name, "code at %08lX", static_cast<unsigned long>(target));
+        PrintText(name, sizeof name, "code at %08lX", static_cast<unsigned long>(target));
     char line[kLineChars] = {};
-    snprintf(line, sizeof line, "CHAINED: %08lX calls into %s", static_cast<unsigned long>(site), name);
+    PrintText(line, sizeof line, "CHAINED: %08lX calls into %s", static_cast<unsigned long>(site), name);
     LogLine(line);
 }
 
 void LogSiteTakenOver(uint32_t site, const char* loss) {
     char name[kPathChars] = {};
     char by[kPathChars + 4] = {};
-    if (ModuleFileName(PatchingModule(site), name)) snprintf(by, sizeof by, " by %s", name);
+    if (ModuleFileName(PatchingModule(site), name)) PrintText(by, sizeof by, " by %s", name);
     char line[kLineChars + kPathChars] = {};
-    snprintf(line, sizeof line, "CONFLICT: %08lX was taken over%s after start; %s.", static_cast<unsigned long>(site),
-             by, loss);
+    PrintText(line, sizeof line, "CONFLICT: %08lX was taken over%s after start; %s.", static_cast<unsigned long>(site),
+              by, loss);
     LogLine(line);
 }

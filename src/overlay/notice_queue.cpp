@@ -4,6 +4,8 @@
 
 #include <cwchar>
 
+#include "host/text_print.h"
+
 NoticeSlot bannerSlot;
 NoticeSlot lineSlot;
 
@@ -202,15 +204,15 @@ void ComposeNoticeText(const NoticeSlot& slot, NoticeLanguage language, wchar_t 
     const unsigned int count = slot.count;
 
     if (slot.kind == NoticeOverlay::BroughtToKnees) {
-        swprintf(text, kNoticeTextUnits, L"%ls", texts.bannerTexts[slot.gang]);
+        PrintText(text, kNoticeTextUnits, L"%ls", texts.bannerTexts[slot.gang]);
     } else if (slot.kind < kFormattedKinds) {
         const wchar_t* format = FormatForCount(texts.formats[slot.kind], texts.rule, count);
         if (slot.kind == NoticeOverlay::SurvivorsKeepDistance)
-            swprintf(text, kNoticeTextUnits, format, count);
+            PrintText(text, kNoticeTextUnits, format, count);
         else if (texts.countFirst)
-            swprintf(text, kNoticeTextUnits, format, count, name);
+            PrintText(text, kNoticeTextUnits, format, count, name);
         else
-            swprintf(text, kNoticeTextUnits, format, name, count);
+            PrintText(text, kNoticeTextUnits, format, name, count);
     }
     text[kNoticeTextUnits - 1] = 0;
 }

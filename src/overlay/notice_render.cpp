@@ -257,6 +257,11 @@ void DrawSlot(NoticeSlot& slot, NoticeTexture& texture, uint32_t now, NoticeLang
     DrawTexture(texture, screenWidth, screenHeight, scale, style);
 }
 
+void ReleaseNoticeTextures() {
+    ReleaseTexture(bannerTexture);
+    ReleaseTexture(lineTexture);
+}
+
 void DrawNotices(uint32_t now, NoticeLanguage language, int screenWidth, int screenHeight) {
     if (screenWidth < 160 || screenHeight < 120) return;
     DrawSlot(bannerSlot, bannerTexture, now, language, screenWidth, screenHeight, kBannerStyle);

@@ -49,5 +49,8 @@ void DrawSlot(NoticeSlot& slot, NoticeTexture& texture, uint32_t now, NoticeLang
 // on a screen below 160 x 120.
 void DrawNotices(uint32_t now, NoticeLanguage language, int screenWidth, int screenHeight);
 
+// Gives both slots' rasters back to the host: the game would keep them past an unload.
+void ReleaseNoticeTextures();
+
 // The wrap width, in reference pixels, for a screen of this size.
 int32_t NoticeWrapWidth(int screenWidth, int screenHeight);

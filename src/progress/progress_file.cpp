@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "host/module_entry.h"
+#include "host/text_print.h"
 
 namespace {
 
@@ -158,7 +159,7 @@ bool LongEnoughAndFlushed(const wchar_t* copyPath, uint64_t leastBytes) {
 
 bool WriteProgressEntry(const wchar_t* section, const wchar_t* key, const wchar_t* value) {
     wchar_t copyPath[kPathChars] = {};
-    const int length = swprintf(copyPath, kPathChars, L"%ls%ls", progressPath, kProgressCopySuffix);
+    const int length = PrintText(copyPath, kPathChars, L"%ls%ls", progressPath, kProgressCopySuffix);
     if (length < 0 || length >= kPathChars) return false;
     KeptTally tally = {};
     tally.unitBytes = 1;

@@ -12,6 +12,7 @@
 #include "host/hook_engine.h"
 #include "host/log.h"
 #include "host/module_entry.h"
+#include "host/text_print.h"
 #include "progress/progress_file.h"
 #include "progress/save_fingerprint.h"
 #include "settings/settings.h"
@@ -104,8 +105,8 @@ bool WriteProgress(const wchar_t* section) {
 void FormatStateV2(wchar_t (&text)[kStateChars]) {
     int used = 0;
     for (const GangRecord& gang : fearState.gangs) {
-        used += swprintf(text + used, kStateChars - used, L"%u,%u,%u,%u,%u,", gang.kills, gang.milestone,
-                         gang.announced[0], gang.announced[1], gang.announced[2]);
+        used += PrintText(text + used, kStateChars - used, L"%u,%u,%u,%u,%u,", gang.kills, gang.milestone,
+                          gang.announced[0], gang.announced[1], gang.announced[2]);
     }
     text[used - 1] = L'\0';  // the comma after the last number
 }

@@ -5,6 +5,8 @@
 #include <cwchar>
 #include <optional>
 
+#include "host/text_print.h"
+
 namespace {
 
 constexpr uint64_t kFnvOffsetBasis = 0xCBF29CE484222325ull;
@@ -55,7 +57,7 @@ bool SaveFingerprint(const char* path, wchar_t (&key)[kFingerprintChars]) {
     const std::optional<uint64_t> hash = size ? HashOfExactly(file, *size) : std::nullopt;
     CloseHandle(file);
     if (!hash) return false;
-    swprintf(key, kFingerprintChars, L"S%08lX%08lX-%u", static_cast<unsigned long>(*hash >> 32),
-             static_cast<unsigned long>(*hash & 0xFFFFFFFFu), *size);
+    PrintText(key, kFingerprintChars, L"S%08lX%08lX-%u", static_cast<unsigned long>(*hash >> 32),
+              static_cast<unsigned long>(*hash & 0xFFFFFFFFu), *size);
     return true;
 }

@@ -4,13 +4,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <iterator>
 
 #include "host/log.h"
 #include "host/module_entry.h"
+#include "host/text_print.h"
 
 Settings settings;
 
@@ -72,7 +72,7 @@ void ReportSetting(const wchar_t* key, const SettingValue& value, const char* pr
     ToLogText(key, keyText, sizeof keyText);
     ToLogText(value.text, valueText, sizeof valueText);
     char line[kSettingLineChars] = {};
-    snprintf(line, sizeof line, "SETTING %s=\"%s\" %s; %s used", keyText, valueText, problem, used);
+    PrintText(line, sizeof line, "SETTING %s=\"%s\" %s; %s used", keyText, valueText, problem, used);
     if (strcmp(line, report->line) == 0) return;
     memcpy(report->line, line, sizeof line);
     LogLine(line);
@@ -84,12 +84,12 @@ struct UsedText {
 
 UsedText WholeText(long value) {
     UsedText used = {};
-    snprintf(used.text, sizeof used.text, "%ld", value);
+    PrintText(used.text, sizeof used.text, "%ld", value);
     return used;
 }
 
 // The fewest decimals that read back as the same float, written with a point
-// in every locale: 20, 0.25, 30.5.
+// in every locale: 20, 0.25, 30.5. msvcrt before Vista knows I64, not ll.
 UsedText DecimalText(float value) {
     UsedText used = {};
     const char* sign = std::signbit(value) ? "-" : "";
@@ -102,9 +102,9 @@ UsedText DecimalText(float value) {
             continue;
         const unsigned long long whole = digits / scale, fraction = digits % scale;
         if (decimals == 0)
-            snprintf(used.text, sizeof used.text, "%s%llu", sign, whole);
+            PrintText(used.text, sizeof used.text, "%s%I64u", sign, whole);
         else
-            snprintf(used.text, sizeof used.text, "%s%llu.%0*llu", sign, whole, decimals, fraction);
+            PrintText(used.text, sizeof used.text, "%s%I64u.%0*I64u", sign, whole, decimals, fraction);
         break;
     }
     return used;

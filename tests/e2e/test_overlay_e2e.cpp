@@ -144,12 +144,12 @@ TEST_F(OverlaySession, SwitchedOffNotificationsAndHostGatesShowNothing) {
     EXPECT_EQ(Frame().size(), 2u);
     const int hostRuns = sim::routines.runs[7];
 
-    // Unloading puts the host's routine back; the texture held then stays with the host.
+    // Unloading puts the host's routine back and gives the texture held back to the host.
     gated.Unload();
     EXPECT_TRUE(sim::SitesPristine());
     EXPECT_TRUE(Frame().empty());
     EXPECT_EQ(sim::routines.runs[7], hostRuns + 1);
-    EXPECT_EQ(sim::LiveRasters(), 1);
+    EXPECT_EQ(sim::LiveRasters(), 0);
 }
 
 // The plugin's own notice step: the 25th Triad killed puts up the milestone

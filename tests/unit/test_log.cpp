@@ -7,6 +7,7 @@
 #include "fear/fear_state.h"
 #include "host/log.h"
 #include "host/module_entry.h"
+#include "host/text_print.h"
 #include "support/test_files.h"
 #include "support/win32_faults.h"
 
@@ -127,4 +128,23 @@ TEST(LogText, IsCutToItsBufferAndWritesOnlyPrintableAscii) {
     char untouched[2] = {'x', '\0'};
     ToLogText(L"abc", untouched, 0);
     EXPECT_STREQ("x", untouched);
+}
+
+// Every formatted text: cut to its buffer, always terminated, and a cut is told.
+TEST(PrintText, CutsToItsBufferTerminatesAndTellsACut) {
+    const struct {
+        size_t size;
+        int result;
+        const char* expected;
+    } rows[] = {{8, 6, "ab-123"}, {7, 6, "ab-123"}, {6, -1, "ab-12"}, {1, -1, ""}};
+    for (const auto& row : rows) {
+        char text[8];
+        wchar_t wide[8];
+        memset(text, 'x', sizeof text);
+        wmemset(wide, L'x', 8);
+        EXPECT_EQ(row.result, PrintText(text, row.size, "%s-%u", "ab", 123u)) << row.size;
+        EXPECT_STREQ(row.expected, text) << row.size;
+        EXPECT_EQ(row.result, PrintText(wide, row.size, L"%ls-%u", L"ab", 123u)) << row.size;
+        EXPECT_EQ(testfiles::Narrow(wide), row.expected) << row.size;
+    }
 }
