@@ -62,6 +62,7 @@ void ResetWorld(int slotCount) {
     SetScreen(800, 600);
     SetLanguage(0);
     for (int gate = 0; gate < 3; ++gate) SetOverlayGate(gate, 0);
+    ResetKeyboard();
 
     routines = RoutineLog{};
     ResetPedRoutines();

@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "overlay/progress_summary.h"
+
 NoticeSlot bannerSlot;
 NoticeSlot lineSlot;
 
@@ -99,6 +101,7 @@ void ComposeNoticeText(const NoticeSlot& slot, int language, wchar_t (&text)[kNo
 }
 
 void ComposeNoticeText(const NoticeSlot& slot, NoticeLanguage language, wchar_t (&text)[kNoticeTextUnits]) {
+    if (HoldsProgressSummary(slot)) return ComposeSummaryText(progressSummary, language, text);
     for (wchar_t& unit : text) unit = 0;
     const uint32_t table = static_cast<uint32_t>(language);
     if (slot.gang >= kGangs || table >= kLanguages) return;

@@ -3,6 +3,7 @@
 #include "host/hook_engine.h"
 #include "overlay/notice_queue.h"
 #include "overlay/notice_render.h"
+#include "overlay/progress_summary.h"
 #include "settings/settings.h"
 
 namespace {
@@ -36,6 +37,9 @@ void __cdecl RenderHook() {
     if (!fearState.active) return;
     if (OverlayHidden()) return;
     // Switching notices off clears the queue; the draw then releases the textures.
-    if (!settings.Enabled || !settings.EnableNotifications) NoticeOverlay::Reset();
+    if (!settings.Enabled || !settings.EnableNotifications)
+        NoticeOverlay::Reset();
+    else
+        ShowSummaryWhenAsked(host::GameClock());
     DrawNotices(host::GameClock(), ChosenLanguage(), host::ScreenWidth(), host::ScreenHeight());
 }

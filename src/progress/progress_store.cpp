@@ -12,6 +12,7 @@
 #include "host/hook_engine.h"
 #include "host/log.h"
 #include "host/module_entry.h"
+#include "overlay/progress_summary.h"
 #include "progress/save_fingerprint.h"
 #include "settings/settings.h"
 
@@ -180,5 +181,6 @@ uint8_t __cdecl LoadProgress() {
         LogLine(kLoadWarning);
     }
     LogCounts("LOADED");
+    SummaryAfterLoad();
     return result;
 }
