@@ -20,14 +20,15 @@ struct SummaryTexts {
     const wchar_t* neutral[kGangCount];  // after the count of a gang that is not hostile
 };
 
-// In NoticeLanguage order. A no-break space keeps each gang's item on one line.
+// In NoticeLanguage order. A no-break space keeps each gang's item on one
+// line; the Russian mark is short enough for two lines of it at 800 x 600.
 const SummaryTexts kSummaryTexts[] = {
     {{L"Triads", L"Leone", L"Cartel", L"Yardies"},
      {L"Triads\u00A0broken", L"Leone\u00A0broken", L"Cartel\u00A0broken", L"Yardies\u00A0broken"},
      {L"neutral", L"neutral", L"neutral", L"neutral"}},
     {{L"Триады", L"Леоне", L"Картель", L"Ярди"},
      {L"Триады\u00A0сломлены", L"Леоне\u00A0сломлены", L"Картель\u00A0сломлен", L"Ярди\u00A0сломлены"},
-     {L"нейтральны", L"нейтральны", L"нейтрален", L"нейтральны"}},
+     {L"не враги", L"не враги", L"не враг", L"не враги"}},
     {{L"Triades", L"Leone", L"Cartel", L"Yardies"},
      {L"Triades\u00A0brisées", L"Leone\u00A0brisés", L"Cartel\u00A0brisé", L"Yardies\u00A0brisés"},
      {L"neutres", L"neutres", L"neutre", L"neutres"}},
@@ -77,13 +78,14 @@ bool HoldsProgressSummary(const NoticeSlot& slot) {
     return slot.gang == kAllGangs && slot.kind == NoticeOverlay::WarSummary;
 }
 
-// Two gangs a line, so that the longest language fits 800 x 600.
+// Two gangs a line, so that the longest language fits 800 x 600. Where a line
+// is still too wide, it wraps before a "·", which then opens the next line.
 void ComposeSummaryText(const ProgressSummary& summary, NoticeLanguage language, wchar_t (&text)[kNoticeTextUnits]) {
     for (wchar_t& unit : text) unit = 0;
     const uint32_t table = static_cast<uint32_t>(language);
     if (table >= sizeof kSummaryTexts / sizeof kSummaryTexts[0]) return;
     const SummaryTexts& texts = kSummaryTexts[table];
-    swprintf(text, kNoticeTextUnits, L"%ls · %ls\n%ls · %ls", ItemOf(summary, texts, 0).text,
+    swprintf(text, kNoticeTextUnits, L"%ls \u00B7\u00A0%ls\n%ls \u00B7\u00A0%ls", ItemOf(summary, texts, 0).text,
              ItemOf(summary, texts, 1).text, ItemOf(summary, texts, 2).text, ItemOf(summary, texts, 3).text);
     text[kNoticeTextUnits - 1] = 0;
 }
