@@ -20,7 +20,9 @@
 // in (English, Russian, French, German, Italian or Spanish: its Language
 // setting, which by default follows the game). A new notice replaces the
 // one in its slot at once; there is no waiting list. The line slot is shared
-// with Quellbrand's own milestone notices, so either may replace the other.
+// with Quellbrand's own milestone notices and the summary of the war the
+// player calls up with a key (or sees after loading a save), so either may
+// replace the other.
 // Quellbrand empties both slots when a game is started or loaded, and on every
 // frame while its settings switch notices off (Enabled=0 or
 // EnableNotifications=0). While the game keeps the overlay hidden, a

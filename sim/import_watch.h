@@ -24,6 +24,11 @@ struct ImportCalls {
     uint32_t byKind[kCallKinds] = {};
     std::vector<std::pair<std::string, uint32_t>> byName;  // functions called at least once, in import order
     uint32_t Of(CallKind kind) const { return byKind[static_cast<int>(kind)]; }
+    uint32_t Of(const std::string& name) const {
+        for (const auto& call : byName)
+            if (call.first == name) return call.second;
+        return 0;
+    }
 };
 
 // Routes every import pointer of `module` through a counter; false when it

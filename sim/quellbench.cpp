@@ -48,6 +48,7 @@ constexpr uint32_t kTickFrameMs = 200;     // more than the shipped TickMs of 15
 constexpr uint32_t kReloadMs = 2000;
 constexpr uint32_t kMilestone = 0, kBanner = 4;
 constexpr uint32_t kTriads = 0, kCartel = 2;
+constexpr uint8_t kProgressKey = 0x76;  // F7, the shipped ProgressKey
 
 std::wstring asiSource, iniSource;
 HMODULE plugin;
@@ -335,6 +336,13 @@ void MeasureOneOffFrames() {
                   [](int r) { ShowNotice(kCartel, 25 * (r + 1), kMilestone); });
     MeasureOneOff("a banner and its line", kTextureRepeats, [](int) { ResetNotices(); },
                   [](int r) { ShowNotice(r % 4, 300 + r, kBanner); });
+    MeasureOneOff("the ProgressKey pressed: the summary", kTextureRepeats,
+                  [](int) {
+                      ResetNotices();
+                      sim::SetKeyDown(kProgressKey, false);
+                  },
+                  [](int) { sim::SetKeyDown(kProgressKey, true); });
+    sim::SetKeyDown(kProgressKey, false);
     ResetNotices();
     RunFrames(2);
 }

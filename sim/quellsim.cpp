@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cctype>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -139,6 +140,32 @@ void RunFrames(const std::vector<std::string>& words) {
     }
 }
 
+// F1..F12, A..Z, 0..9, NumPad0..NumPad9 or a virtual-key code.
+uint8_t KeyOfName(const std::string& name) {
+    if (name.size() == 1 && (isupper(name[0]) || isdigit(name[0]))) return static_cast<uint8_t>(name[0]);
+    if (name.size() >= 2 && name[0] == 'F' && isdigit(name[1])) {
+        const long n = ParseInt(name.substr(1));
+        if (n >= 1 && n <= 12) return static_cast<uint8_t>(0x70 + n - 1);
+    }
+    if (name.size() == 7 && name.compare(0, 6, "NumPad") == 0 && isdigit(name[6]))
+        return static_cast<uint8_t>(0x60 + name[6] - '0');
+    const long code = ParseInt(name);
+    if (code < 1 || code > 254) ScriptError("key: '" + name + "' is not a key");
+    return static_cast<uint8_t>(code);
+}
+
+void SetKey(const std::vector<std::string>& words) {
+    if (words.size() != 3 || (words[2] != "down" && words[2] != "up")) ScriptError("key KEY down|up");
+    SetKeyDown(KeyOfName(words[1]), words[2] == "down");
+}
+
+void ChooseFocus(const std::string& window) {
+    if (window == "game") SetForeground(Foreground::Game);
+    else if (window == "other") SetForeground(Foreground::OtherProgram);
+    else if (window == "none") SetForeground(Foreground::Nobody);
+    else ScriptError("focus game|other|none");
+}
+
 bool RunCoreCommand(const std::vector<std::string>& words) {
     const std::string& verb = words[0];
     if (verb == "attach") Attach();
@@ -155,6 +182,8 @@ bool RunCoreCommand(const std::vector<std::string>& words) {
     else if (verb == "header" && words.size() == 3 && words[1] == "imagesize") SetHeaderSizeOfImage(ParseInt(words[2]));
     else if (verb == "header" && words.size() == 3 && words[1] == "build") SetBuild(words[2]);
     else if (verb == "other-mod") PatchByOtherMod(words);
+    else if (verb == "key") SetKey(words);
+    else if (verb == "focus" && words.size() == 2) ChooseFocus(words[1]);
     else if (verb == "echo") {
         std::string text;
         for (size_t i = 1; i < words.size(); ++i) text += (i > 1 ? " " : "") + words[i];

@@ -1,6 +1,7 @@
 // The texts a loaded module renders, seen through its import of
 // USER32!DrawTextW and put into the trace as the player would read them:
 //   text "Leone family weakened. 2 killed."
+// with a line break written as \n.
 #include <windows.h>
 
 #include "sim.h"
@@ -17,6 +18,7 @@ std::string Utf8(const wchar_t* text, int length) {
     std::string result(bytes > 0 ? bytes : 0, '\0');
     if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, text, length, &result[0], bytes, nullptr, nullptr);
     if (!result.empty() && result.back() == '\0') result.pop_back();
+    for (size_t at = 0; (at = result.find('\n', at)) != std::string::npos; at += 2) result.replace(at, 1, "\\n");
     return result;
 }
 

@@ -63,6 +63,7 @@ void ResetWorld(int slotCount) {
     SetLanguage(0);
     SetWindowsLanguage(kEnglishUs, kEnglishUs);
     for (int gate = 0; gate < 3; ++gate) SetOverlayGate(gate, 0);
+    ResetKeyboard();
 
     routines = RoutineLog{};
     ResetPedRoutines();

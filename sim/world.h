@@ -51,4 +51,11 @@ void SetScreen(int32_t width, int32_t height, int32_t modeWidth = 0, int32_t mod
 void SetLanguage(uint32_t language);
 void SetOverlayGate(int gate, uint8_t value);
 
+// The keyboard and the window in front (ResetWorld: no key down, the game's
+// window in front).
+enum class Foreground { Game, OtherProgram, Nobody };
+void ResetKeyboard();
+void SetKeyDown(uint8_t virtualKey, bool down);
+void SetForeground(Foreground window);
+
 }  // namespace sim

@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "host/text_print.h"
+#include "overlay/progress_summary.h"
 
 NoticeSlot bannerSlot;
 NoticeSlot lineSlot;
@@ -197,6 +198,7 @@ void ComposeNoticeText(const NoticeSlot& slot, int language, wchar_t (&text)[kNo
 }
 
 void ComposeNoticeText(const NoticeSlot& slot, NoticeLanguage language, wchar_t (&text)[kNoticeTextUnits]) {
+    if (HoldsProgressSummary(slot)) return ComposeSummaryText(progressSummary, language, text);
     for (wchar_t& unit : text) unit = 0;
     const wchar_t* name = NoticeGangName(language, slot.gang);
     if (!name) return;

@@ -12,6 +12,7 @@ enum Kind : uint32_t {
     LosingGround = 2,
     SurvivorsKeepDistance = 3,
     BroughtToKnees = 4,
+    WarSummary = 5,  // the plugin's own: every gang's count in one line slot notice
 };
 
 void Show(unsigned int gang, unsigned int count, Kind kind, unsigned int now);
@@ -28,7 +29,7 @@ struct NoticeSlot {
     uint32_t duration;  // 0: the slot is empty
 };
 
-constexpr int kNoticeTextUnits = 128;
+constexpr int kNoticeTextUnits = 160;  // the longest summary, every count at its largest, fits
 constexpr uint32_t kNoticeMs = 5000;
 constexpr uint32_t kFollowUpNoticeMs = 10000;
 

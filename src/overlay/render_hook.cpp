@@ -3,6 +3,7 @@
 #include "host/hook_engine.h"
 #include "overlay/notice_queue.h"
 #include "overlay/notice_render.h"
+#include "overlay/progress_summary.h"
 #include "settings/settings.h"
 
 namespace {
@@ -41,6 +42,7 @@ void __cdecl RenderHook() {
     if (!fearState.active) return;
     WatchHookSites();
     if (OverlayHidden()) return;
+    if (settings.Enabled && settings.EnableNotifications) ShowSummaryWhenAsked(host::GameClock());
     DrawNoticesUnlessSwitchedOff(host::GameClock(), ChosenLanguage(), host::ScreenWidth(), host::ScreenHeight());
 }
 

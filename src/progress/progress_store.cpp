@@ -14,6 +14,7 @@
 #include "host/module_entry.h"
 #include "host/text_print.h"
 #include "progress/progress_file.h"
+#include "overlay/progress_summary.h"
 #include "progress/save_fingerprint.h"
 #include "settings/settings.h"
 
@@ -182,5 +183,6 @@ uint8_t __cdecl LoadProgress() {
         LogLine(kLoadWarning);
     }
     LogCounts("LOADED");
+    SummaryAfterLoad();
     return result;
 }

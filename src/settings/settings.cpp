@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <cwchar>
+#include <cwctype>
 #include <iterator>
 
 #include "host/log.h"
@@ -16,9 +17,11 @@ Settings settings;
 
 namespace {
 
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
 constexpr wchar_t kSection[] = L"Morwenstal";
 constexpr int kValueChars = 32;
-constexpr int kKeyCount = 17;
+constexpr int kKeyCount = 19;
 constexpr int kSettingLineChars = 128;
 
 struct SettingValue {
@@ -41,6 +44,7 @@ constexpr char kNotANumber[] = "not a number";
 constexpr char kOutOfRange[] = "out of range";
 constexpr char kNotTrueOrFalse[] = "not true or false";
 constexpr char kNotALanguage[] = "not auto, en, ru, fr, de, it or es";
+constexpr char kNotAKey[] = "not F1-F12, A-Z, 0-9, NumPad0-NumPad9, a key code or none";
 
 struct SettingReport {
     const wchar_t* key;  // null while the entry is free
@@ -238,7 +242,44 @@ LanguageChoice ReadLanguage() {
     return LanguageChoice::Auto;
 }
 
+// F7: the game leaves F4 to F12 free (F1 to F3 are its replay keys); F7 is
+// also clear of the keys screen recorders and overlays take (F9 to F12).
+constexpr uint8_t kDefaultProgressKey = 0x76;
+constexpr char kDefaultProgressKeyName[] = "F7";
+
+uint8_t ReadProgressKey() {
+    const SettingValue value = ReadValue(L"ProgressKey");
+    const std::optional<uint8_t> code = value.text[0] ? KeyCodeOfName(value.text) : std::nullopt;
+    ReportSetting(L"ProgressKey", value, code ? nullptr : kNotAKey, kDefaultProgressKeyName);
+    return code.value_or(kDefaultProgressKey);
+}
+
+// The digits of a key name's number part, 0..max; nothing for anything else.
+std::optional<long> NumberOf(const wchar_t* text, long max) {
+    if (!IsDigit(text[0])) return std::nullopt;
+    wchar_t* end = nullptr;
+    const long number = wcstol(text, &end, 10);
+    if (*end != L'\0' || number > max) return std::nullopt;
+    return number;
+}
+
 }  // namespace
+
+std::optional<uint8_t> KeyCodeOfName(const wchar_t* name) {
+    constexpr uint8_t kF1 = 0x70, kNumPad0 = 0x60;
+    if (_wcsicmp(name, L"none") == 0) return 0;
+    const wchar_t first = static_cast<wchar_t>(towupper(name[0]));
+    if (name[0] && !name[1] && ((first >= L'A' && first <= L'Z') || IsDigit(first))) return static_cast<uint8_t>(first);
+    if (first == L'F' && name[1] != L'0') {
+        const std::optional<long> n = NumberOf(name + 1, 12);
+        if (n && *n >= 1) return static_cast<uint8_t>(kF1 + *n - 1);
+    }
+    if (_wcsnicmp(name, L"NumPad", 6) == 0 && name[6] && !name[7] && IsDigit(name[6]))
+        return static_cast<uint8_t>(kNumPad0 + (name[6] - L'0'));
+    const std::optional<long> code = NumberOf(name, 254);
+    if (code && name[1] && *code >= 1) return static_cast<uint8_t>(*code);
+    return std::nullopt;
+}
 
 bool ReadBoolSetting(const wchar_t* key) {
     const SettingValue value = ReadValue(key);
@@ -266,4 +307,6 @@ void LoadSettings() {
     settings.TickMs = ReadTickMs();
     settings.retaliationMs = ReadRetaliationMs();
     settings.Language = ReadLanguage();
+    settings.ProgressKey = ReadProgressKey();
+    settings.ProgressOnLoad = ReadBoolSetting(L"ProgressOnLoad");
 }

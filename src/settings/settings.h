@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 // The notices' language as the player chose it. Auto follows the game's
 // language word (see LanguageOfGameWord).
@@ -21,6 +22,8 @@ struct Settings {
     float FearRadius;
     float DisengageRadius;
     LanguageChoice Language;
+    uint8_t ProgressKey;                // virtual-key code; 0: no key
+    bool ProgressOnLoad;
 };
 
 extern Settings settings;
@@ -31,7 +34,7 @@ inline uint32_t Stage1Kills() { return settings.stageKills[kStageWeakened]; }
 inline uint32_t Stage2Kills() { return settings.stageKills[kStageLosingGround]; }
 inline uint32_t KillsRequired() { return settings.stageKills[kStageBroken]; }
 
-// Reads all seventeen keys again; missing or bad values take their defaults.
+// Reads all nineteen keys again; missing or bad values take their defaults.
 // A value present but not taken as written gets one SETTING line in the log
 // when it first appears or changes.
 void LoadSettings();
@@ -41,6 +44,10 @@ void LoadSettingsAndNoteFile();
 // with the same write time as before the last load, or is still missing.
 void ReloadSettingsIfFileChanged();
 bool ReadBoolSetting(const wchar_t* key);
+// The virtual-key code of a key the player names: F1..F12, A..Z, 0..9,
+// NumPad0..NumPad9 (any case), a code of two or more digits (1 to 254), or
+// none (0). Nothing for anything else.
+std::optional<uint8_t> KeyCodeOfName(const wchar_t* name);
 // A decimal number as the settings file holds it, read the same in every
 // locale: leading blanks, a sign, digits with an optional ".", an optional
 // exponent, and nothing after. False for anything else (a decimal comma,

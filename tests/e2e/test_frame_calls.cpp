@@ -1,7 +1,9 @@
 // The Win32 calls the shipped module makes in a frame, counted through its
 // import pointers: an ordinary frame touches no file but to append a log line
 // and makes no INI, GDI or allocation call, and a settings reload of an
-// unchanged file reads no key. Calls are counted, never timed.
+// unchanged file reads no key; the ProgressKey costs one key-state read a
+// frame, and the focus is asked for only when the key goes down. Calls are
+// counted, never timed.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -69,7 +71,7 @@ TEST(FrameCalls, OrdinaryFramesMakeNoFileIniGdiOrAllocationCallAndAnUnchangedRel
              session.WriteSettings("KillsRequired=3\r\n; edited\r\n");
              sim::AdvanceModuleTickCount(2000);
          },
-         1, 17, true, 0},  // every key of the file
+         1, 19, true, 0},  // every key of the file
     };
     for (const auto& phase : phases) {
         phase.before();
@@ -82,12 +84,22 @@ TEST(FrameCalls, OrdinaryFramesMakeNoFileIniGdiOrAllocationCallAndAnUnchangedRel
         EXPECT_EQ(phase.iniCalls, calls.Of(sim::CallKind::Ini)) << phase.what;
         EXPECT_EQ(0u, calls.Of(sim::CallKind::Gdi)) << phase.what;
         EXPECT_EQ(0u, calls.Of(sim::CallKind::Allocation)) << phase.what;
+        EXPECT_EQ(static_cast<uint32_t>(phase.frames), calls.Of("GetAsyncKeyState")) << phase.what;
+        EXPECT_EQ(0u, calls.Of("GetForegroundWindow")) << phase.what;
         if (phase.reloads) {
             EXPECT_GT(calls.Of(sim::CallKind::File), 0u) << phase.what;  // the file's bytes were read
         } else {
             EXPECT_EQ(kCallsPerLogLine * logLines, calls.Of(sim::CallKind::File)) << phase.what;
         }
     }
+    // A press asks for the window in front once; the key held down, no more.
+    sim::SetKeyDown(0x76, true);  // F7
+    Frames(30);
+    const sim::ImportCalls press = sim::TakeImportCalls();
+    EXPECT_EQ(1u, press.Of("GetForegroundWindow"));
+    EXPECT_EQ(1u, press.Of("GetWindowThreadProcessId"));
+    EXPECT_EQ(30u, press.Of("GetAsyncKeyState"));
+    sim::SetKeyDown(0x76, false);
     EXPECT_TRUE(sim::renderLog.errors.empty());
 }
 

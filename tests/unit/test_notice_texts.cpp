@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "overlay/notice_queue.h"
+#include "fear/fear_state.h"
+#include "overlay/progress_summary.h"
 
 namespace {
 
@@ -163,6 +165,54 @@ TEST(NoticeTexts, FrenchGermanItalianAndSpanish) {
     EXPECT_EQ(Text(1, 50, 0, static_cast<L>(6)), L"");
 }
 
+// '_' stands for a no-break space, " | " for " ·" and a no-break space.
+std::wstring Summary(uint32_t hostile, uint32_t broken, NoticeLanguage language) {
+    progressSummary = {{45, 300, 0, 12}, 300, static_cast<uint8_t>(hostile), static_cast<uint8_t>(broken)};
+    wchar_t text[kNoticeTextUnits];
+    ComposeNoticeText({4, 0, NoticeOverlay::WarSummary, 0, kSummaryMs}, language, text);  // gang 4: Show refuses it
+    return text;
+}
+
+std::wstring Marked(std::wstring text) {
+    for (size_t at; (at = text.find(L" | ")) != std::wstring::npos;) text.replace(at, 3, L" \u00B7_");
+    std::replace(text.begin(), text.end(), L'_', L'\u00A0');
+    return text;
+}
+
+// Every name and mark of every language, each mark agreeing with its gang.
+TEST(NoticeTexts, SummaryNamesEachGangWithItsCountOrMark) {
+    using L = NoticeLanguage;
+    const struct {
+        uint32_t hostile, broken;
+        L language;
+        const wchar_t* text;
+    } cases[] = {
+        {0xB, 0x2, L::English, L"Triads_45/300 | Leone_broken\nCartel_0/300_(neutral) | Yardies_12/300"},
+        {0x5, 0x5, L::English, L"Triads_broken | Leone_300/300_(neutral)\nCartel_broken | Yardies_12/300_(neutral)"},
+        {0xE, 0x8, L::English, L"Triads_45/300_(neutral) | Leone_300/300\nCartel_0/300 | Yardies_broken"},
+        {0xB, 0x2, L::Russian, L"Триады_45/300 | Леоне_сломлены\nКартель_0/300_(не враг) | Ярди_12/300"},
+        {0x5, 0x5, L::Russian, L"Триады_сломлены | Леоне_300/300_(не враги)\nКартель_сломлен | Ярди_12/300_(не враги)"},
+        {0xE, 0x8, L::Russian, L"Триады_45/300_(не враги) | Леоне_300/300\nКартель_0/300 | Ярди_сломлены"},
+        {0xB, 0x2, L::French, L"Triades_45/300 | Leone_brisés\nCartel_0/300_(neutre) | Yardies_12/300"},
+        {0x5, 0x5, L::French, L"Triades_brisées | Leone_300/300_(neutres)\nCartel_brisé | Yardies_12/300_(neutres)"},
+        {0xE, 0x8, L::French, L"Triades_45/300_(neutres) | Leone_300/300\nCartel_0/300 | Yardies_brisés"},
+        {0xB, 0x2, L::German, L"Triaden_45/300 | Leones_zerschlagen\nKartell_0/300_(neutral) | Yardies_12/300"},
+        {0x5, 0x5, L::German, L"Triaden_zerschlagen | Leones_300/300_(neutral)\nKartell_zerschlagen | Yardies_12/300_(neutral)"},
+        {0xE, 0x8, L::German, L"Triaden_45/300_(neutral) | Leones_300/300\nKartell_0/300 | Yardies_zerschlagen"},
+        {0xB, 0x2, L::Italian, L"Triadi_45/300 | Leone_sconfitti\nCartello_0/300_(neutrale) | Yardie_12/300"},
+        {0x5, 0x5, L::Italian, L"Triadi_sconfitte | Leone_300/300_(neutrali)\nCartello_sconfitto | Yardie_12/300_(neutrali)"},
+        {0xE, 0x8, L::Italian, L"Triadi_45/300_(neutrali) | Leone_300/300\nCartello_0/300 | Yardie_sconfitti"},
+        {0xB, 0x2, L::Spanish, L"Tríadas_45/300 | Leone_derrotados\nCártel_0/300_(neutral) | Jamaicanos_12/300"},
+        {0x5, 0x5, L::Spanish, L"Tríadas_derrotadas | Leone_300/300_(neutrales)\nCártel_derrotado | Jamaicanos_12/300_(neutrales)"},
+        {0xE, 0x8, L::Spanish, L"Tríadas_45/300_(neutrales) | Leone_300/300\nCártel_0/300 | Jamaicanos_derrotados"},
+        {0xF, 0x0, static_cast<L>(6), L""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Summary(c.hostile, c.broken, c.language), Marked(c.text)) << static_cast<int>(c.language);
+    // A notice of the summary's kind that another plugin shows names one gang: it stays empty.
+    EXPECT_EQ(Text(1, 50, NoticeOverlay::WarSummary, NoticeLanguage::English), L"");
+}
+
 // No text of any language comes near the buffer: the longest, with a
 // ten-digit count, is still the Russian kind 1 of the Colombian Cartel.
 TEST(NoticeTexts, TheLongestTextOfAnyLanguageFitsWhole) {
@@ -172,6 +222,15 @@ TEST(NoticeTexts, TheLongestTextOfAnyLanguageFitsWhole) {
             for (uint32_t kind = 0; kind <= 4; ++kind)
                 longest = std::max(longest, Text(gang, 4294967295u, kind, static_cast<NoticeLanguage>(language)).size());
     EXPECT_EQ(longest, 72u);
+    // The summary with every gang not hostile and every count at its largest.
+    for (uint32_t language = 0; language < 6; ++language) {
+        progressSummary = {{kKillCeiling, kKillCeiling, kKillCeiling, kKillCeiling}, 1000000, 0, 0};
+        wchar_t text[kNoticeTextUnits];
+        ComposeSummaryText(progressSummary, static_cast<NoticeLanguage>(language), text);
+        longest = std::max(longest, std::wstring(text).size());
+        EXPECT_EQ(std::wstring(text).back(), L')') << language;
+    }
+    EXPECT_EQ(longest, 157u);
     EXPECT_LT(longest, static_cast<size_t>(kNoticeTextUnits - 1));
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <cwchar>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -50,6 +51,25 @@ TEST_F(SettingsFile, NoFileGivesEveryDefault) {
     EXPECT_EQ(150u, settings.TickMs);
     EXPECT_EQ(8000u, settings.retaliationMs);
     EXPECT_EQ(LanguageChoice::Auto, settings.Language);
+    EXPECT_EQ(0x76, settings.ProgressKey);  // F7
+    EXPECT_TRUE(settings.ProgressOnLoad);
+}
+
+TEST(ProgressKeySetting, NamesAndCodesOfKeys) {
+    const struct {
+        const wchar_t* name;
+        int code;  // -1: not a key
+    } cases[] = {
+        {L"F1", 0x70},   {L"f12", 0x7B},     {L"F13", -1},  {L"F0", -1},       {L"F01", -1},   {L"F", 0x46},
+        {L"a", 0x41},    {L"Z", 0x5A},       {L"0", 0x30},  {L"9", 0x39},      {L"AB", -1},    {L"@", -1},
+        {L"NumPad0", 0x60}, {L"numpad9", 0x69}, {L"NumPad", -1}, {L"NumPad10", -1}, {L"NumPadX", -1},
+        {L"118", 0x76},  {L"08", 8},         {L"254", 254}, {L"255", -1},      {L"00", -1},    {L"-5", -1},
+        {L" 118", -1},   {L"118 ", -1},      {L"none", 0},  {L"NONE", 0},      {L"", -1},      {L"\u00E4", -1},
+    };
+    for (const auto& c : cases) {
+        const std::optional<uint8_t> code = KeyCodeOfName(c.name);
+        EXPECT_EQ(code ? *code : -1, c.code) << testfiles::Narrow(c.name);
+    }
 }
 
 TEST_F(SettingsFile, BooleansAcceptOnlyTheirSpellingsAndDefaultToOn) {
@@ -231,7 +251,7 @@ TEST_F(SettingsFile, ReloadReturnsADeletedKeyToItsDefault) {
 
 // ---- the world tick's reload: the keys are read again only for a changed file
 
-constexpr int kKeys = 17;  // every key of the file, Language last
+constexpr int kKeys = 19;  // every key of the file, ProgressOnLoad last
 int keysRead;
 void CountKeyRead(const wchar_t*, const wchar_t*) { ++keysRead; }
 
@@ -384,17 +404,18 @@ TEST_F(SettingsFile, ValuesNotTakenAreLoggedOnceWhenTheyAppearOrChange) {
     const Step steps[] = {
         {"Enabled=no\r\nEnableFear=TRUE\r\nKillsRequired=300 ; note\r\nStage1Kills=400\r\nStage2Kills=-5\r\n"
          "Stage2SpawnMultiplier=0.1\r\nStage1SpawnMultiplier=2\r\nFearRadius=30,5\r\nTickMs=10\r\n"
-         "RetaliationSeconds=120\r\nLanguage=p\x7Ft\r\n",
+         "RetaliationSeconds=120\r\nLanguage=p\x7Ft\r\nProgressKey=F13\r\n",
          {"SETTING Enabled=\"no\" not true or false; true used",
           "SETTING KillsRequired=\"300 ; note\" not a number; 300 used",
           "SETTING Stage1Kills=\"400\" out of range; 298 used", "SETTING Stage2Kills=\"-5\" out of range; 299 used",
           "SETTING Stage2SpawnMultiplier=\"0.1\" out of range; 0.25 used",
           "SETTING Stage1SpawnMultiplier=\"2\" out of range; 0.75 used",
           "SETTING FearRadius=\"30,5\" not a number; 20 used", "SETTING TickMs=\"10\" out of range; 50 used",
-          "SETTING RetaliationSeconds=\"120\" out of range; 60 used", "SETTING Language=\"p?t\"" + kLanguages}},
+          "SETTING RetaliationSeconds=\"120\" out of range; 60 used", "SETTING Language=\"p?t\"" + kLanguages,
+          "SETTING ProgressKey=\"F13\" not F1-F12, A-Z, 0-9, NumPad0-NumPad9, a key code or none; F7 used"}},
         {"Enabled=no\r\nEnableFear=TRUE\r\nKillsRequired=300 ; note\r\nStage1Kills=400\r\nStage2Kills=-5\r\n"
          "Stage2SpawnMultiplier=0.1\r\nStage1SpawnMultiplier=2\r\nFearRadius=30,5\r\nTickMs=10\r\n"
-         "RetaliationSeconds=120\r\nLanguage=p\x7Ft\r\n",
+         "RetaliationSeconds=120\r\nLanguage=p\x7Ft\r\nProgressKey=F13\r\n",
          {}},
         {"Enabled=false\r\nKillsRequired=300 ; note\r\nFearRadius=25.5\r\nDisengageRadius=30\r\nLanguage=DE\r\n",
          {"SETTING DisengageRadius=\"30\" out of range; 30.5 used"}},
@@ -451,7 +472,8 @@ TEST_F(SettingsFile, AFailedReadActsAsThatKeyAloneMissing) {
         {L"KillsRequired", "50"},    {L"Stage1Kills", "10"},    {L"Stage2Kills", "20"},
         {L"SpawnMultiplier", "0.1"}, {L"Stage2SpawnMultiplier", "0.2"}, {L"Stage1SpawnMultiplier", "0.3"},
         {L"FearRadius", "10"},       {L"DisengageRadius", "30"}, {L"TickMs", "100"},
-        {L"RetaliationSeconds", "5"}, {L"Language", "fr"}};
+        {L"RetaliationSeconds", "5"}, {L"Language", "fr"},       {L"ProgressKey", "NumPad5"},
+        {L"ProgressOnLoad", "false"}};
     const auto loadWithout = [&](const std::wstring& missing) {
         std::string lines;
         for (const auto& [key, value] : keys)

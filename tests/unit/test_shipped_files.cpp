@@ -58,7 +58,7 @@ TEST(ShippedSettingsFile, HoldsEveryKeyThePluginReadsOnceAndNoOther) {
     const std::wstring shipped = PackageFile(L"Quellbrand.ini");
     LoadFrom(shipped);
     const std::set<std::wstring> read(keysAsked.begin(), keysAsked.end());
-    EXPECT_EQ(17u, read.size());
+    EXPECT_EQ(19u, read.size());
 
     EXPECT_EQ(std::vector<std::wstring>{L"Morwenstal"}, ProfileNames(nullptr, shipped));
     std::vector<std::wstring> inFile = ProfileNames(L"Morwenstal", shipped);
